@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Our own initialization-file accessor: sections in brackets, key=value lines, CR LF, code page 932.
+// Section and key names match without regard to letter case; blanks around names and values
+// are ignored; a value in matching quotes reads without them; lines starting with ";" are comments.
+// Every write replaces the file safely at once; every other line stays byte for byte.
+class ProfileFile
+{
+public:
+    explicit ProfileFile(QString path); // touches no disk
+    ~ProfileFile();
+
+    // At most 2047 bytes of code page 932, cut at a character boundary.
+    QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
+    int readInteger(const QString &section, const QString &key, int defaultValue) const;
+    // A failed write raises "%s に書き込めません" with the file's full path.
+    void writeString(const QString &section, const QString &key, const QString &value);
+    void writeInteger(const QString &section, const QString &key, int value);
+    void close();
+
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+};
