@@ -1,0 +1,34 @@
+#include "ErrorReport.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "Prompter.h"
+#include "storage/Exception.h"
+
+QString errorReportTitle()
+{
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    if (name.isEmpty())
+        return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+QString errorReportText(const QString &message)
+{
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+QString errorMessageOf(const std::exception &error)
+{
+    if (const auto *ours = dynamic_cast<const Exception *>(&error))
+        return ours->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+void reportError(QWidget *parent, const QString &message)
+{
+    Prompter::current().error(parent, errorReportTitle(), errorReportText(message));
+}

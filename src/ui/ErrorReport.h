@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+class QWidget;
+
+// The program's default report of an error that reached the event loop: a modal box with
+// the message (a full stop added when its last character sorts after "."), titled after the
+// executable, with the error icon and one OK button.
+QString errorReportTitle();
+QString errorReportText(const QString &message);
+QString errorMessageOf(const std::exception &error);
+void reportError(QWidget *parent, const QString &message);
+
+// The boundary where Qt calls into our code: no exception ever unwinds through a Qt frame.
+template<typename F>
+void guarded(QWidget *parent, F &&handler) noexcept
+{
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        reportError(parent, errorMessageOf(error));
+    } catch (...) {
+        reportError(parent, QString());
+    }
+}
