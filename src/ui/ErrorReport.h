@@ -15,14 +15,17 @@ QString errorMessageOf(const std::exception &error);
 void reportError(QWidget *parent, const QString &message);
 
 // The boundary where Qt calls into our code: no exception ever unwinds through a Qt frame.
+// Returns false when the handler ended with an error (already reported).
 template<typename F>
-void guarded(QWidget *parent, F &&handler) noexcept
+bool guarded(QWidget *parent, F &&handler) noexcept
 {
     try {
         handler();
+        return true;
     } catch (const std::exception &error) {
         reportError(parent, errorMessageOf(error));
     } catch (...) {
         reportError(parent, QString());
     }
+    return false;
 }
