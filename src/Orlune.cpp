@@ -1,7 +1,29 @@
-#include <cstdio>
+#include <QApplication>
+#include <QSessionManager>
 
-int main()
+#include "ui/MainForm.h"
+#include "ui/SettingsForm.h"
+#include "ui/TerminationSignals.h"
+#include "ui/ToolTipStyle.h"
+
+int main(int argc, char *argv[])
 {
-    std::puts("Orlune: the diary window is not built yet; see README.md.");
-    return 0;
+    QApplication app(argc, argv);
+    QApplication::setStyle(new ToolTipStyle);
+
+    // Created first, so closing it ends the program.
+    TfrmMain frmMain;
+    TSettings Settings;
+    frmMain.setSettingsDialog(&Settings);
+
+    // Logout, shutdown and kill go through the same close query, so the entry is saved first.
+    TerminationSignals terminationSignals([&frmMain] { frmMain.close(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &frmMain,
+        [&frmMain](QSessionManager &manager) {
+            if (!frmMain.close())
+                manager.cancel();
+        });
+
+    frmMain.show();
+    return app.exec();
 }

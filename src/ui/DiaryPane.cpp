@@ -1,0 +1,147 @@
+#include "DiaryPane.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+
+#include "ErrorReport.h"
+#include "storage/Cp932.h"
+
+namespace {
+
+bool isPaneBreak(QChar c)
+{
+    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+}
+
+} // namespace
+
+QString storableText(const QString &text)
+{
+    if (Cp932::canEncode(text))
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const char32_t cp = text.at(i).isHighSurrogate() && i + 1 < text.size()
+                && text.at(i + 1).isLowSurrogate()
+            ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+            : text.at(i).unicode();
+        const qsizetype units = cp > 0xFFFF ? 2 : 1;
+        if (text.at(i) == QLatin1Char('\n') || Cp932::canEncode(cp))
+            kept += QStringView(text).mid(i, units);
+        i += units;
+    }
+    QApplication::beep();
+    return kept;
+}
+
+DiaryPane::DiaryPane(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] { userTextChanged(); });
+}
+
+QString DiaryPane::text() const
+{
+    QString raw = document()->toRawText();
+    for (QChar &c : raw) {
+        if (isPaneBreak(c))
+            c = QLatin1Char('\n');
+    }
+    return raw;
+}
+
+void DiaryPane::setText(const QString &text)
+{
+    if (text == this->text())
+        return;
+    {
+        const QSignalBlocker quiet(this);
+        setPlainText(text);
+    }
+    if (OnChange)
+        OnChange();
+}
+
+void DiaryPane::clearText()
+{
+    const QSignalBlocker quiet(this);
+    clear();
+}
+
+void DiaryPane::userTextChanged()
+{
+    guarded(window(), [this] {
+        if (OnChange)
+            OnChange();
+    });
+}
+
+void DiaryPane::insertTyped(const QString &text)
+{
+    const QString kept = storableText(text);
+    if (kept.isEmpty())
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.insertText(kept);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void DiaryPane::keyPressEvent(QKeyEvent *event)
+{
+    const QString typed = event->text();
+    const bool printable
+        = !typed.isEmpty() && typed.at(0).unicode() >= 0x20 && typed.at(0).unicode() != 0x7F;
+    if (!isReadOnly() && printable && !Cp932::canEncode(typed)) {
+        insertTyped(typed);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void DiaryPane::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (isReadOnly() || Cp932::canEncode(event->commitString())) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    // Keep the composition and replacement as the input method asked; only the commit is filtered.
+    QInputMethodEvent filtered(event->preeditString(), event->attributes());
+    filtered.setCommitString(storableText(event->commitString()), event->replacementStart(),
+        event->replacementLength());
+    QPlainTextEdit::inputMethodEvent(&filtered);
+}
+
+void DiaryPane::insertFromMimeData(const QMimeData *source)
+{
+    if (isReadOnly() || !source->hasText())
+        return;
+    insertTyped(source->text());
+}
+
+void DiaryPane::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    // Another window, a menu or a popup taking the focus is not leaving the pane.
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
+        || reason == Qt::MenuBarFocusReason)
+        return;
+    QWidget *next = QApplication::focusWidget();
+    if (next && next->window() != window())
+        return;
+    guarded(window(), [this] {
+        if (OnExit)
+            OnExit();
+    });
+}

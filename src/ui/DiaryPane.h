@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+#include <functional>
+
+#include "storage/TextPane.h"
+
+// One of the page's five text panes: plain text, no scroll bars, wrapped at its width.
+// The editable one refuses characters that code page 932 cannot hold, so nothing it holds
+// can be lost on saving.
+class DiaryPane : public QPlainTextEdit, public TextPane
+{
+public:
+    explicit DiaryPane(QWidget *parent);
+
+    // The text with "\n" line breaks, characters exactly as held (no space for no-break space).
+    QString text() const override;
+    // A load by the program: raises OnChange once, as a plain call, when the text differs.
+    void setText(const QString &text) override;
+    // Clearing by the program raises nothing.
+    void clearText();
+
+    // Called after every change of the text, by the user or by setText.
+    std::function<void()> OnChange;
+    // Called when the focus passes to another control of the same window.
+    std::function<void()> OnExit;
+
+    // Inserts text at the caret as typing would, leaving out what cannot be stored.
+    void insertTyped(const QString &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void userTextChanged();
+    bool m_programChange = false;
+};
+
+// The storable part of text; beeps when anything had to be left out.
+QString storableText(const QString &text);

@@ -1,0 +1,566 @@
+#include "MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+
+#include "Calendar.h"
+#include "DiaryPane.h"
+#include "ErrorReport.h"
+#include "Icons.h"
+#include "Prompter.h"
+#include "SettingsForm.h"
+#include "UiFont.h"
+#include "VersionDialog.h"
+#include "YearMonthText.h"
+#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
+#include "storage/Exception.h"
+#include "storage/Settings.h"
+
+TOKBottomDlg *OKBottomDlg = nullptr;
+
+namespace {
+
+constexpr int kClientWidth = 792;
+constexpr int kClientHeight = 594;
+constexpr int kToolTipShowMs = 2500;
+
+template<typename W>
+W *place(W *widget, const char *name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top,
+    int width)
+{
+    auto *label = place(new QLabel(text, parent), name, left, top, width, 19);
+    label->setFont(uiFont(19));
+    return label;
+}
+
+// The short part of a hint: the text before the first "|", or all of it.
+QString shortHint(const QString &hint)
+{
+    return hint.section(QLatin1Char('|'), 0, 0);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Orlune"));
+    setWindowIcon(applicationIcon());
+    setFont(uiFont(12));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint
+        | Qt::MSWindowsFixedSizeDialogHint);
+    createControls();
+    createCommands();
+    createMenus();
+    createToolBar();
+    bindEvents();
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    move(36, 110);
+    memToday->setFocus(Qt::OtherFocusReason);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::createControls()
+{
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName(QStringLiteral("ClientArea"));
+    ClientArea->setFixedSize(kClientWidth, kClientHeight);
+    ClientArea->setBackgroundRole(QPalette::Button);
+    ClientArea->setAutoFillBackground(true);
+    setCentralWidget(ClientArea);
+    QWidget *c = ClientArea;
+
+    lblToday = makeLabel(c, "lblToday", QStringLiteral("現在の日記"), 272, 40, 95);
+    lbl1YearAgo = makeLabel(c, "lbl1YearAgo", QStringLiteral("１年前の日記"), 528, 40, 108);
+    lbl2YearsAgo = makeLabel(c, "lbl2YearsAgo", QStringLiteral("２年前の日記"), 16, 312, 108);
+    lbl3YearsAgo = makeLabel(c, "lbl3YearsAgo", QStringLiteral("３年前の日記"), 272, 312, 108);
+    lbl4YearsAgo = makeLabel(c, "lbl4YearsAgo", QStringLiteral("４年前の日記"), 528, 312, 108);
+
+    Calendar1 = place(new TCalendar(c), "Calendar1", 16, 80, 249, 217);
+    Calendar1->setStartOfWeek(0);
+    Calendar1->setAccessibleName(QStringLiteral("カレンダー"));
+
+    const struct {
+        DiaryPane **pane;
+        const char *name;
+        int left;
+        int top;
+        QLabel *label;
+    } panes[] = {
+        {&memToday, "memToday", 272, 64, lblToday},
+        {&mem1YearAgo, "mem1YearAgo", 528, 64, lbl1YearAgo},
+        {&mem2YearsAgo, "mem2YearsAgo", 16, 336, lbl2YearsAgo},
+        {&mem3YearsAgo, "mem3YearsAgo", 272, 336, lbl3YearsAgo},
+        {&mem4YearsAgo, "mem4YearsAgo", 528, 336, lbl4YearsAgo},
+    };
+    for (const auto &p : panes) {
+        DiaryPane *pane = place(new DiaryPane(c), p.name, p.left, p.top, 249, 233);
+        pane->setFont(uiFont(16));
+        pane->setAccessibleName(p.label->text());
+        p.label->setBuddy(pane);
+        if (pane != memToday) {
+            pane->setReadOnly(true);
+            pane->setFrameShape(QFrame::NoFrame);
+            pane->setFocusPolicy(Qt::ClickFocus);
+            pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        }
+        *p.pane = pane;
+    }
+    memToday->setAccessibleDescription(QStringLiteral("この日の日記を書く欄。自動的に保存されます"));
+
+    btnPreMonth = place(new QPushButton(QStringLiteral("←"), c), "btnPreMonth", 24, 40, 57, 33);
+    btnPreMonth->setFont(uiFont(19, true));
+    btnPreMonth->setAccessibleName(QStringLiteral("前の月"));
+    cmbYearMonth = place(new QComboBox(c), "cmbYearMonth", 88, 40, 105, 27);
+    cmbYearMonth->setFont(uiFont(19));
+    cmbYearMonth->setEditable(true);
+    cmbYearMonth->setInsertPolicy(QComboBox::NoInsert);
+    cmbYearMonth->setMaxVisibleItems(8);
+    cmbYearMonth->setAccessibleName(QStringLiteral("年月"));
+    cmbYearMonth->setEditText(QStringLiteral("cmbYearMonth"));
+    btnNextMonth = place(new QPushButton(QStringLiteral("→"), c), "btnNextMonth", 200, 40, 57, 33);
+    btnNextMonth->setFont(uiFont(19, true));
+    btnNextMonth->setAccessibleName(QStringLiteral("次の月"));
+    for (QPushButton *button : {btnPreMonth, btnNextMonth}) {
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::StrongFocus);
+    }
+
+    StatusBar1 = place(new QStatusBar(c), "StatusBar1", 0, 575, 792, 19);
+    StatusBar1->setSizeGripEnabled(false);
+
+    memDiaryToSave = place(new QPlainTextEdit(c), "memDiaryToSave", 688, 32, 33, 33);
+    memDiaryToSave->setVisible(false);
+    memDiaryToSave->setEnabled(false);
+    memDiaryToSave->setFocusPolicy(Qt::NoFocus);
+
+    setTabOrder(Calendar1, memToday);
+    setTabOrder(memToday, btnPreMonth);
+    setTabOrder(btnPreMonth, btnNextMonth);
+    setTabOrder(btnNextMonth, cmbYearMonth);
+}
+
+void TfrmMain::createCommands()
+{
+    struct Definition {
+        QAction **action;
+        const char *name;
+        const char *category;
+        QString caption;
+        QString hint;
+        int icon;
+        QKeySequence shortcut;
+    };
+    const Definition definitions[] = {
+        {&FileExit1, "FileExit1", "ファイル", QStringLiteral("終了(&X)"),
+            QStringLiteral("終了|アプリケーションを終了する"), 0, {}},
+        {&FilePrintSetup1, "FilePrintSetup1", "ファイル", QStringLiteral("プリンタの設定(&U)..."),
+            QStringLiteral("プリンタの設定"), 2, {}},
+        {&FileSaveAs1, "FileSaveAs1", "ファイル", QStringLiteral("名前を付けて保存(&A)..."),
+            QStringLiteral("今日の日記に名前をつけて保存"), 1, {}},
+        {&EditCut1, "EditCut1", "編集", QStringLiteral("切り取り(&T)"),
+            QStringLiteral("切り取り|選択部分を切り取り、クリップボードに送る"), 3,
+            QKeySequence(Qt::CTRL | Qt::Key_X)},
+        {&EditCopy1, "EditCopy1", "編集", QStringLiteral("コピー(&C)"),
+            QStringLiteral("コピー|選択部分をコピーし、クリップボードに送る"), 4,
+            QKeySequence(Qt::CTRL | Qt::Key_C)},
+        {&EditPaste1, "EditPaste1", "編集", QStringLiteral("貼り付け(&P)"),
+            QStringLiteral("貼り付け|クリップボードの内容を貼り付ける"), 5,
+            QKeySequence(Qt::CTRL | Qt::Key_V)},
+        {&Version1, "Version1", "ヘルプ", QStringLiteral("バージョン情報"),
+            QStringLiteral("バージョン情報"), 6, {}},
+        {&EditSettings, "EditSettings", "編集", QStringLiteral("初期設定"),
+            QStringLiteral("初期設定"), 7, {}},
+    };
+    for (const Definition &d : definitions) {
+        auto *action = new QAction(commandIcon(d.icon), d.caption, this);
+        action->setObjectName(QLatin1String(d.name));
+        action->setProperty("category", QString::fromUtf8(d.category));
+        action->setProperty("hint", d.hint);
+        action->setShortcut(d.shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setIconVisibleInMenu(false);
+        QString tip = shortHint(d.hint);
+        if (!d.shortcut.isEmpty())
+            tip = QStringLiteral("%1 (%2)").arg(tip, d.shortcut.toString(QKeySequence::NativeText));
+        action->setToolTip(tip);
+        action->setStatusTip(QString());
+        addAction(action);
+        *d.action = action;
+    }
+}
+
+void TfrmMain::createMenus()
+{
+    QMenuBar *MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu *File1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->addAction(FileSaveAs1);
+    File1->addAction(FilePrintSetup1);
+    File1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    File1->addAction(FileExit1);
+    QMenu *Edit1 = MainMenu1->addMenu(QStringLiteral("編集(&E)"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->addAction(EditCut1);
+    Edit1->addAction(EditCopy1);
+    Edit1->addAction(EditPaste1);
+    Edit1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    Edit1->addAction(EditSettings);
+    QMenu *Help2 = MainMenu1->addMenu(QStringLiteral("ヘルプ(&H)"));
+    Help2->setObjectName(QStringLiteral("Help2"));
+    Help2->addAction(Version1);
+    for (QMenu *menu : {File1, Edit1, Help2})
+        connect(menu, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
+}
+
+void TfrmMain::createToolBar()
+{
+    ToolBar1 = place(new QToolBar(ClientArea), "ToolBar1", 0, 0, kClientWidth, 29);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setFocusPolicy(Qt::NoFocus);
+    const struct {
+        QAction *command;
+        const char *button;
+    } buttons[] = {
+        {FileExit1, "tbtnExit"}, {FileSaveAs1, "tbtnSaveAs"},
+        {FilePrintSetup1, "tbtnPrintSetup"}, {nullptr, "Sep2"}, {EditCut1, "tbtnEditCut"},
+        {EditCopy1, "tbtnEditCopy"}, {EditPaste1, "tbtnEditPaste"}, {nullptr, "Sep1"},
+        {EditSettings, "tbtnSettings"}, {nullptr, "Sep3"}, {Version1, "tbtnVersion"},
+    };
+    for (const auto &b : buttons) {
+        if (!b.command) {
+            ToolBar1->addSeparator()->setObjectName(QLatin1String(b.button));
+            continue;
+        }
+        ToolBar1->addAction(b.command);
+        QWidget *button = ToolBar1->widgetForAction(b.command);
+        button->setObjectName(QLatin1String(b.button));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setFixedSize(23, 22);
+        button->installEventFilter(this);
+    }
+}
+
+void TfrmMain::bindEvents()
+{
+    Calendar1->OnChange = [this](TCalendar &) { Calendar1Change(); };
+    memToday->OnChange = [this] { memTodayChange(); };
+    memToday->OnExit = [this] { memTodayExit(); };
+    connect(btnPreMonth, &QPushButton::clicked, this, [this] { guarded(this, [this] { btnPreMonthClick(); }); });
+    connect(btnNextMonth, &QPushButton::clicked, this, [this] { guarded(this, [this] { btnNextMonthClick(); }); });
+    connect(cmbYearMonth, &QComboBox::activated, this, [this] { guarded(this, [this] { cmbYearMonthChange(); }); });
+    connect(cmbYearMonth->lineEdit(), &QLineEdit::returnPressed, this,
+        [this] { guarded(this, [this] { cmbYearMonthTextConfirmed(); }); });
+
+    connect(FileExit1, &QAction::triggered, this, [this] { close(); });
+    connect(FileSaveAs1, &QAction::triggered, this, [this] { guarded(this, [this] { runFileSaveAs1(); }); });
+    connect(FilePrintSetup1, &QAction::triggered, this, [this] { guarded(this, [this] { runFilePrintSetup1(); }); });
+    connect(EditCut1, &QAction::triggered, this, [this] { runEditCommand(EditCut1, &QPlainTextEdit::cut); });
+    connect(EditCopy1, &QAction::triggered, this, [this] { runEditCommand(EditCopy1, &QPlainTextEdit::copy); });
+    connect(EditPaste1, &QAction::triggered, this, [this] { runEditCommand(EditPaste1, &QPlainTextEdit::paste); });
+    connect(Version1, &QAction::triggered, this, [this] { guarded(this, [this] { tbtnVersionClick(); }); });
+    connect(EditSettings, &QAction::triggered, this, [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
+
+    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { updateCommandStates(); });
+    for (int i = 0; i < kPaneCount; ++i)
+        connect(pane(i), &QPlainTextEdit::selectionChanged, this, [this] { updateCommandStates(); });
+    updateCommandStates();
+}
+
+void TfrmMain::setSettingsDialog(TSettings *dialog)
+{
+    m_settings = dialog;
+}
+
+DiaryPane *TfrmMain::pane(int index) const
+{
+    DiaryPane *const panes[kPaneCount] = {memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo};
+    return panes[index];
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    guarded(this, [this] { FormShow(); });
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    // A save that fails keeps the window open with the text, so nothing typed is lost.
+    if (guarded(this, [this] { FormCloseQuery(); }))
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // Toolbar tooltips hide after a fixed time, as the shortcut hint is all they carry.
+    if (event->type() == QEvent::ToolTip) {
+        auto *button = qobject_cast<QToolButton *>(watched);
+        if (button && button->defaultAction()) {
+            const auto *help = static_cast<QHelpEvent *>(event);
+            QToolTip::showText(help->globalPos(), button->defaultAction()->toolTip(), button,
+                QRect(), kToolTipShowMs);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::FormShow()
+{
+    fillYearMonthList();
+    readSettings();
+    if (DiaryDir.isEmpty())
+        showSettings();
+    loadFiveYearPage(TCalendar::today().year());
+}
+
+void TfrmMain::fillYearMonthList()
+{
+    const QSignalBlocker quiet(cmbYearMonth);
+    cmbYearMonth->clear();
+    cmbYearMonth->clearEditText();
+    const int year = Calendar1->Year();
+    const int month = Calendar1->Month();
+    for (int k = 0; k < 9; ++k)
+        cmbYearMonth->addItem(yearMonthText(year - 4 + k, month));
+    cmbYearMonth->setCurrentIndex(4);
+}
+
+void TfrmMain::loadFiveYearPage(int baseYear)
+{
+    const int month = Calendar1->Month();
+    const int day = Calendar1->Day();
+    for (int i = 0; i < kPaneCount; ++i) {
+        const int year = baseYear - i;
+        // With no diary folder there is nothing to look for, not even at the root.
+        if (DiaryDir.isEmpty() || !QFileInfo(yearFolderPath(year)).isDir()) {
+            pane(i)->clearText();
+            continue;
+        }
+        const QString path = entryFilePath(year, month, day);
+        if (QFileInfo(path).isFile())
+            loadEntryFile(*pane(i), path);
+        else
+            pane(i)->clearText();
+    }
+}
+
+void TfrmMain::Calendar1Change()
+{
+    if (!checkSettings())
+        showSettings();
+    loadFiveYearPage(Calendar1->Year());
+}
+
+void TfrmMain::btnPreMonthClick()
+{
+    Calendar1->MonthBack();
+    fillYearMonthList();
+}
+
+void TfrmMain::btnNextMonthClick()
+{
+    Calendar1->MonthForward();
+    fillYearMonthList();
+}
+
+void TfrmMain::cmbYearMonthChange()
+{
+    const QString text = cmbYearMonth->itemText(cmbYearMonth->currentIndex());
+    const YearMonth chosen = parseYearMonthText(text);
+    Calendar1->setYear(chosen.year);
+    Calendar1->setMonth(chosen.month);
+    fillYearMonthList();
+}
+
+void TfrmMain::cmbYearMonthTextConfirmed()
+{
+    const QString text = cmbYearMonth->currentText();
+    // An entry of the list was confirmed: the selector's own choice handling has run.
+    if (cmbYearMonth->findText(text) >= 0)
+        return;
+    try {
+        const YearMonth typed = parseYearMonthText(text);
+        Calendar1->setYear(typed.year);
+        Calendar1->setMonth(typed.month);
+    } catch (...) {
+        fillYearMonthList();
+        throw;
+    }
+    fillYearMonthList();
+}
+
+void TfrmMain::settingsCheck()
+{
+    if (!checkSettings())
+        showSettings();
+}
+
+void TfrmMain::memTodayChange()
+{
+    settingsCheck();
+    const QString text = memToday->text();
+    const qsizetype length = diaryTextByteLength(text);
+    if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
+        return;
+    saveCurrentEntry(text, Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+}
+
+void TfrmMain::memTodayExit()
+{
+    settingsCheck();
+    saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+}
+
+void TfrmMain::FormCloseQuery()
+{
+    settingsCheck();
+    saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+}
+
+void TfrmMain::showSettings()
+{
+    if (m_settings)
+        ::showSettings(*m_settings);
+    else
+        readSettings();
+}
+
+void TfrmMain::tbtnSettingsClick()
+{
+    showSettings();
+}
+
+void TfrmMain::tbtnVersionClick()
+{
+    OKBottomDlg = new TOKBottomDlg(this);
+    Prompter::current().runModal(*OKBottomDlg);
+}
+
+DiaryPane *TfrmMain::focusedPane() const
+{
+    QWidget *focus = QApplication::focusWidget();
+    for (int i = 0; i < kPaneCount; ++i) {
+        if (focus == pane(i) && focus->window() == QApplication::activeWindow())
+            return pane(i);
+    }
+    return nullptr;
+}
+
+void TfrmMain::updateCommandStates()
+{
+    DiaryPane *target = focusedPane();
+    const bool selection = target && target->textCursor().hasSelection();
+    const QMimeData *clip = QGuiApplication::clipboard()->mimeData();
+    const bool clipText = clip && clip->hasText();
+    EditCut1->setEnabled(selection);
+    EditCopy1->setEnabled(selection);
+    EditPaste1->setEnabled(target && clipText);
+}
+
+void TfrmMain::runEditCommand(QAction *command, void (QPlainTextEdit::*operation)())
+{
+    updateCommandStates();
+    DiaryPane *target = focusedPane();
+    if (!command->isEnabled() || !target)
+        return;
+    // Read-only panes let copy through; cut and paste never change them.
+    if (target->isReadOnly() && command != EditCopy1)
+        return;
+    (target->*operation)();
+}
+
+void TfrmMain::runFileSaveAs1()
+{
+    if (!SaveDialog) {
+        SaveDialog = new QFileDialog(this, QStringLiteral("日記を出力"));
+        SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
+        SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
+        SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog->setFileMode(QFileDialog::AnyFile);
+        SaveDialog->setNameFilters({QStringLiteral("テキストファイル (*.txt)"),
+            QStringLiteral("すべてのファイル (*.*)")});
+        SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
+        SaveDialog->setSizeGripEnabled(true);
+    }
+    const QString fileName = Prompter::current().saveFileName(*SaveDialog);
+    if (fileName.isEmpty())
+        return;
+    SaveDialog->selectFile(fileName);
+    FileSaveAs1Accept(fileName);
+}
+
+void TfrmMain::FileSaveAs1Accept(const QString &fileName)
+{
+    // An existing file that may not be replaced stops the export quietly.
+    if (isReadOnlyFile(fileName))
+        return;
+    const int year = Calendar1->Year();
+    const int month = Calendar1->Month();
+    const int day = Calendar1->Day();
+    QString composed;
+    for (int k = 0; k < kPaneCount; ++k) {
+        composed += QStringLiteral("%1/%2/%3\n").arg(year - k).arg(month).arg(day);
+        composed += pane(k)->text();
+        composed += QLatin1Char('\n');
+    }
+    memDiaryToSave->setPlainText(composed);
+    writeTextFile(fileName, composed);
+    Prompter::current().information(this, QStringLiteral("情報"), QStringLiteral("保存しました"));
+}
+
+void TfrmMain::runFilePrintSetup1()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    QPrintDialog dialog(m_printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("プリンタの設定"));
+    // The dialog only chooses the printer; nothing is printed, so its button says so.
+    if (auto *buttons = dialog.findChild<QDialogButtonBox *>()) {
+        if (QPushButton *ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
+    }
+    Prompter::current().runModal(dialog);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+class DiaryPane;
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QPlainTextEdit;
+class QPrinter;
+class QPushButton;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class TCalendar;
+class TOKBottomDlg;
+class TSettings;
+
+// The version dialog made by the last use of the version command.
+extern TOKBottomDlg *OKBottomDlg;
+
+// The five-year page: the calendar, the editable pane for the base year and four read-only
+// panes for the years before it, with the month navigation, autosave and the commands.
+class TfrmMain : public QMainWindow
+{
+public:
+    static constexpr int kPaneCount = 5;
+
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The one settings dialog, created hidden at start-up, that showSettings shows.
+    void setSettingsDialog(TSettings *dialog);
+    TSettings *settingsDialog() const { return m_settings; }
+
+    // Pane 0 is memToday, pane i the entry of the base year minus i.
+    DiaryPane *pane(int index) const;
+
+    // Handlers, named after their control and event.
+    void FormShow();
+    void FormCloseQuery();
+    void Calendar1Change();
+    void btnPreMonthClick();
+    void btnNextMonthClick();
+    void cmbYearMonthChange();
+    void cmbYearMonthTextConfirmed();
+    void memTodayChange();
+    void memTodayExit();
+    void FileSaveAs1Accept(const QString &fileName);
+    void tbtnVersionClick();
+    void tbtnSettingsClick();
+
+    void fillYearMonthList();
+    void loadFiveYearPage(int baseYear);
+    void showSettings();
+    void updateCommandStates();
+
+    QWidget *ClientArea = nullptr;
+    QToolBar *ToolBar1 = nullptr;
+    QLabel *lblToday = nullptr;
+    QLabel *lbl1YearAgo = nullptr;
+    QLabel *lbl2YearsAgo = nullptr;
+    QLabel *lbl3YearsAgo = nullptr;
+    QLabel *lbl4YearsAgo = nullptr;
+    TCalendar *Calendar1 = nullptr;
+    DiaryPane *memToday = nullptr;
+    DiaryPane *mem1YearAgo = nullptr;
+    DiaryPane *mem2YearsAgo = nullptr;
+    DiaryPane *mem3YearsAgo = nullptr;
+    DiaryPane *mem4YearsAgo = nullptr;
+    QPushButton *btnPreMonth = nullptr;
+    QPushButton *btnNextMonth = nullptr;
+    QComboBox *cmbYearMonth = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QPlainTextEdit *memDiaryToSave = nullptr;
+
+    QAction *FileExit1 = nullptr;
+    QAction *FilePrintSetup1 = nullptr;
+    QAction *FileSaveAs1 = nullptr;
+    QAction *EditCut1 = nullptr;
+    QAction *EditCopy1 = nullptr;
+    QAction *EditPaste1 = nullptr;
+    QAction *Version1 = nullptr;
+    QAction *EditSettings = nullptr;
+    QFileDialog *SaveDialog = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void createCommands();
+    void createMenus();
+    void createToolBar();
+    void bindEvents();
+    void settingsCheck();
+    void runFileSaveAs1();
+    void runFilePrintSetup1();
+    void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
+    DiaryPane *focusedPane() const;
+
+    TSettings *m_settings = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_shown = false;
+};
