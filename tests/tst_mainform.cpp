@@ -1,0 +1,512 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "DiaryFixture.h"
+#include "storage/Cp932.h"
+#include "storage/Exception.h"
+
+namespace {
+
+QByteArray sjis(const QString &text)
+{
+    return Cp932::encode(text);
+}
+
+QStringList paneTexts(const TfrmMain &w)
+{
+    QStringList texts;
+    for (int i = 0; i < TfrmMain::kPaneCount; ++i)
+        texts << w.pane(i)->text();
+    return texts;
+}
+
+QStringList comboEntries(const QComboBox *combo)
+{
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i)
+        entries << combo->itemText(i);
+    return entries;
+}
+
+// Counts the runs of memToday's change handling without changing what it does.
+int *countChanges(TfrmMain &w)
+{
+    static int count;
+    count = 0;
+    auto original = w.memToday->OnChange;
+    w.memToday->OnChange = [original] {
+        ++count;
+        original();
+    };
+    return &count;
+}
+
+QPoint cellCentre(TCalendar *calendar, int day)
+{
+    const int n = day - calendar->FirstCellOffset();
+    return calendar->cellRect(n % 7, n / 7 + 1).center();
+}
+
+} // namespace
+
+class tst_MainForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstRunOpensSettingsBeforeTheWindowIsShown();
+    void showsTheFiveYearsOfToday();
+    void layoutMatchesTheDesign();
+    void showsLeapDayEntriesOnlyWhereTheyExist();
+    void movingToAnotherDateNotifiesOnlyOnDifferentText();
+    void unreadableEntryLeavesLaterPanesAsTheyWere();
+    void emptyDiaryFolderClearsThePageWithoutLookingAtRoot();
+
+    void selectorListsNineYearsAroundTheCalendar();
+    void selectorMovesToTheChosenYear();
+    void selectorReportsTheLeapDayError();
+    void selectorTypedText_data();
+    void selectorTypedText();
+    void monthButtonsStepAndRebuild();
+
+    void autosavesAtMultiplesOfTheInterval_data();
+    void autosavesAtMultiplesOfTheInterval();
+    void pasteOverAMultipleDoesNotSave();
+    void deletingDownToAMultipleSaves();
+    void emptyingThePaneKeepsTheFile();
+    void leavingForTheCalendarSavesUnderTheOldDate();
+    void loadingAnEntryNeverWrites();
+    void closeSavesAndClosesEvenWithReadOnlyEntry();
+    void closeWithMissingFolderIsRefused();
+    void refusesCharactersThatCannotBeSaved();
+    void settingsCheckOnFirstKeystroke();
+};
+
+void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
+{
+    DiaryFixture f;
+    bool paneEmptyWhenAsked = false;
+    f.prompter.modalAnswers << [&](QDialog &) {
+        paneEmptyWhenAsked = f.window->memToday->text().isEmpty();
+        return int(QDialog::Rejected);
+    };
+    f.writeEntry(2026, 12, 8, "x");
+    TfrmMain &w = f.start();
+    QCOMPARE(f.prompter.modalRuns, 1);
+    QCOMPARE(f.prompter.modalTitles.value(0), QStringLiteral("設定処理"));
+    QVERIFY(paneEmptyWhenAsked);
+    // Cancelled: no folder, so the page stays empty.
+    QCOMPARE(paneTexts(w), QStringList(5, QString()));
+    QCOMPARE(comboEntries(w.cmbYearMonth).value(4), QStringLiteral("2026/12"));
+}
+
+void tst_MainForm::showsTheFiveYearsOfToday()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, sjis(QStringLiteral("今日は晴れ。\r\n散歩した。")));
+    f.writeEntry(2025, 12, 8, "lf\nonly\n");
+    QDir().mkpath(f.diary + QStringLiteral("/2023")); // a year folder without the day
+    f.writeEntry(2022, 12, 8, "");
+    f.writeEntry(2022, 12, 9, "next day");
+    TfrmMain &w = f.start();
+    QCOMPARE(f.prompter.modalRuns, 0);
+    QCOMPARE(paneTexts(w),
+        QStringList({QStringLiteral("今日は晴れ。\n散歩した。"), QStringLiteral("lf\nonly\n"),
+            QString(), QString(), QString()}));
+    QVERIFY(w.memToday->hasFocus() || QApplication::focusWidget() == w.memToday
+        || w.focusWidget() == w.memToday);
+}
+
+void tst_MainForm::layoutMatchesTheDesign()
+{
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QCOMPARE(w.windowTitle(), QStringLiteral("Orlune"));
+    QCOMPARE(w.ClientArea->size(), QSize(792, 594));
+    QCOMPARE(w.Calendar1->geometry(), QRect(16, 80, 249, 217));
+    QCOMPARE(w.memToday->geometry(), QRect(272, 64, 249, 233));
+    QCOMPARE(w.mem4YearsAgo->geometry(), QRect(528, 336, 249, 233));
+    QCOMPARE(w.cmbYearMonth->geometry(), QRect(88, 40, 105, 27));
+    QCOMPARE(w.StatusBar1->geometry(), QRect(0, 575, 792, 19));
+    QCOMPARE(w.ToolBar1->geometry(), QRect(0, 0, 792, 29));
+    QCOMPARE(w.lbl2YearsAgo->text(), QStringLiteral("２年前の日記"));
+    QVERIFY(!w.memDiaryToSave->isVisible());
+    QVERIFY(w.mem1YearAgo->isReadOnly() && !w.memToday->isReadOnly());
+    QCOMPARE(w.memToday->font().pixelSize(), 16);
+    QCOMPARE(w.btnPreMonth->font().pixelSize(), 19);
+    QVERIFY(w.btnPreMonth->font().bold());
+
+    // Tab cycles calendar, editable pane, the two buttons and the selector.
+    w.Calendar1->setFocus(Qt::OtherFocusReason);
+    QList<QWidget *> order;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *focus = QApplication::focusWidget();
+        order << (focus == w.cmbYearMonth->lineEdit() ? w.cmbYearMonth : focus);
+    }
+    QCOMPARE(order,
+        QList<QWidget *>({w.memToday, w.btnPreMonth, w.btnNextMonth, w.cmbYearMonth, w.Calendar1}));
+}
+
+void tst_MainForm::showsLeapDayEntriesOnlyWhereTheyExist()
+{
+    DiaryFixture f(QDate(2028, 2, 29));
+    f.useDiary();
+    f.writeEntry(2028, 2, 29, "leap");
+    f.writeEntry(2027, 2, 28, "not this one");
+    f.writeEntry(2024, 2, 29, "four years ago");
+    TfrmMain &w = f.start();
+    QCOMPARE(paneTexts(w),
+        QStringList({QStringLiteral("leap"), QString(), QString(), QString(),
+            QStringLiteral("four years ago")}));
+}
+
+void tst_MainForm::movingToAnotherDateNotifiesOnlyOnDifferentText()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, "same");
+    f.writeEntry(2026, 12, 9, "same");
+    f.writeEntry(2026, 12, 10, "different");
+    TfrmMain &w = f.start();
+    int *changes = countChanges(w);
+    w.Calendar1->setDay(9);
+    QCOMPARE(*changes, 0);
+    w.Calendar1->setDay(10);
+    QCOMPARE(*changes, 1);
+    QCOMPARE(w.memToday->text(), QStringLiteral("different"));
+    w.Calendar1->setDay(11);
+    QCOMPARE(*changes, 1);
+    QCOMPARE(w.memToday->text(), QString());
+}
+
+void tst_MainForm::unreadableEntryLeavesLaterPanesAsTheyWere()
+{
+    DiaryFixture f;
+    f.useDiary();
+    for (int year = 2022; year <= 2026; ++year) {
+        f.writeEntry(year, 12, 8, QByteArray::number(year) + "-08");
+        f.writeEntry(year, 12, 9, QByteArray::number(year) + "-09");
+    }
+    TfrmMain &w = f.start();
+    const QString refused = f.entry(2024, 12, 9);
+    FileFaults::setHook([refused](FileFaults::Step step, const QString &path) {
+        return step == FileFaults::Step::OpenRead && path == refused;
+    });
+    // Picked on the calendar: the error ends the reload and reaches the report once.
+    QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
+    QCOMPARE(w.Calendar1->Day(), 9);
+    QCOMPARE(f.prompter.messages.size(), 1);
+    QCOMPARE(f.prompter.messages[0].text, QStringLiteral("ファイル %1 は開けません.").arg(refused));
+    QCOMPARE(paneTexts(w),
+        QStringList({"2026-09", "2025-09", "2024-08", "2023-08", "2022-08"}));
+
+    // Written by the program's own code: the error leaves the write to its caller.
+    const QString refusedToo = f.entry(2024, 12, 8);
+    FileFaults::setHook([refusedToo](FileFaults::Step step, const QString &path) {
+        return step == FileFaults::Step::OpenRead && path == refusedToo;
+    });
+    QVERIFY_THROWS_EXCEPTION(Exception, w.Calendar1->setDay(8));
+    QCOMPARE(w.Calendar1->Day(), 8);
+}
+
+void tst_MainForm::emptyDiaryFolderClearsThePageWithoutLookingAtRoot()
+{
+    DiaryFixture f;
+    f.writeSettings("");
+    TfrmMain &w = f.start();
+    QCOMPARE(f.prompter.modalRuns, 1);
+    QCOMPARE(paneTexts(w), QStringList(5, QString()));
+    // A save with no folder fails as a missing folder does, and never writes under "/".
+    QTest::keyClicks(w.memToday, QStringLiteral("abc"));
+    QVERIFY(!w.close());
+    QCOMPARE(f.prompter.messages.last().text, QStringLiteral("Cannot create Directory."));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/2026/1208.txt")));
+}
+
+void tst_MainForm::selectorListsNineYearsAroundTheCalendar()
+{
+    DiaryFixture f(QDate(2003, 1, 15));
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QCOMPARE(comboEntries(w.cmbYearMonth),
+        QStringList({"1999/1", "2000/1", "2001/1", "2002/1", "2003/1", "2004/1", "2005/1",
+            "2006/1", "2007/1"}));
+    QCOMPARE(w.cmbYearMonth->currentIndex(), 4);
+    QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2003/1"));
+    QCOMPARE(w.cmbYearMonth->maxVisibleItems(), 8);
+}
+
+void tst_MainForm::selectorMovesToTheChosenYear()
+{
+    DiaryFixture f(QDate(2003, 1, 15));
+    f.useDiary();
+    f.writeEntry(2001, 1, 15, "2001");
+    f.writeEntry(1997, 1, 15, "1997");
+    TfrmMain &w = f.start();
+    int *changes = countChanges(w);
+    w.cmbYearMonth->setCurrentIndex(2);
+    emit w.cmbYearMonth->activated(2);
+    QCOMPARE(w.Calendar1->SelectedDate(), QDate(2001, 1, 15));
+    QCOMPARE(paneTexts(w),
+        QStringList({QStringLiteral("2001"), QString(), QString(), QString(),
+            QStringLiteral("1997")}));
+    QCOMPARE(comboEntries(w.cmbYearMonth).first(), QStringLiteral("1997/1"));
+    QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2001/1"));
+    QCOMPARE(*changes, 1);
+
+    // The calendar's own year again: no reload, the same list rebuilt.
+    w.memToday->setText(QStringLiteral("typed"));
+    *changes = 0;
+    emit w.cmbYearMonth->activated(4);
+    QCOMPARE(w.memToday->text(), QStringLiteral("typed"));
+    QCOMPARE(*changes, 0);
+    QCOMPARE(w.cmbYearMonth->currentIndex(), 4);
+}
+
+void tst_MainForm::selectorReportsTheLeapDayError()
+{
+    DiaryFixture f(QDate(2004, 2, 29));
+    f.useDiary();
+    TfrmMain &w = f.start();
+    w.cmbYearMonth->setCurrentIndex(3); // 2003/2
+    emit w.cmbYearMonth->activated(3);
+    QCOMPARE(f.prompter.messages.size(), 1);
+    QCOMPARE(f.prompter.messages[0].text, QStringLiteral("日付に変換できない値が渡されました."));
+    QCOMPARE(f.prompter.messages[0].title, QStringLiteral("Tst_mainform"));
+    QCOMPARE(w.Calendar1->SelectedDate(), QDate(2004, 2, 29));
+    QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2003/2"));
+
+    w.cmbYearMonth->setCurrentIndex(0); // 2000/2
+    emit w.cmbYearMonth->activated(0);
+    QCOMPARE(w.Calendar1->SelectedDate(), QDate(2000, 2, 29));
+}
+
+void tst_MainForm::selectorTypedText_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("year and month") << "2010/3" << QDate(2010, 3, 8) << QString();
+    QTest::newRow("listed entry") << "2024/12" << QDate(2024, 12, 8) << QString();
+    QTest::newRow("not a number") << "abc" << QDate(2026, 12, 8)
+                                  << QStringLiteral("'abc' は整数ではありません.");
+    QTest::newRow("year only") << "2010" << QDate(2026, 12, 8)
+                               << QStringLiteral("'2010' は整数ではありません.");
+    QTest::newRow("year out of range") << "10000/1" << QDate(2026, 12, 8)
+                                       << QStringLiteral("日付に変換できない値が渡されました.");
+}
+
+void tst_MainForm::selectorTypedText()
+{
+    QFETCH(QString, typed);
+    QFETCH(QDate, date);
+    QFETCH(QString, error);
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QLineEdit *field = w.cmbYearMonth->lineEdit();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, typed);
+    QCOMPARE(w.Calendar1->SelectedDate(), QDate(2026, 12, 8)); // typing moves nothing
+    QCOMPARE(f.prompter.messages.size(), 0);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(w.Calendar1->SelectedDate(), date);
+    QCOMPARE(f.prompter.messages.isEmpty() ? QString() : f.prompter.messages.last().text, error);
+    QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("%1/%2").arg(date.year()).arg(date.month()));
+    QCOMPARE(w.cmbYearMonth->count(), 9);
+}
+
+void tst_MainForm::monthButtonsStepAndRebuild()
+{
+    DiaryFixture f(QDate(2003, 12, 31));
+    f.useDiary();
+    f.writeEntry(2004, 1, 31, "january");
+    TfrmMain &w = f.start();
+    int *changes = countChanges(w);
+    QTest::mouseClick(w.btnNextMonth, Qt::LeftButton);
+    QCOMPARE(w.Calendar1->SelectedDate(), QDate(2004, 1, 31));
+    QCOMPARE(w.memToday->text(), QStringLiteral("january"));
+    QCOMPARE(*changes, 1);
+    QCOMPARE(comboEntries(w.cmbYearMonth).first(), QStringLiteral("2000/1"));
+    QCOMPARE(comboEntries(w.cmbYearMonth).last(), QStringLiteral("2008/1"));
+
+    w.Calendar1->setMonth(3);
+    QTest::mouseClick(w.btnPreMonth, Qt::LeftButton);
+    QCOMPARE(w.Calendar1->SelectedDate(), QDate(2004, 2, 29));
+    QVERIFY(w.cmbYearMonth->currentText().endsWith(QStringLiteral("/2")));
+}
+
+void tst_MainForm::autosavesAtMultiplesOfTheInterval_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("savedAt"); // characters typed when the first save happens
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ascii") << QString(20, QLatin1Char('a')) << 20 << QByteArray(20, 'a');
+    QTest::newRow("full width") << QString(10, QChar(0x3042)) << 10
+                                << QByteArray("\x82\xa0").repeated(10);
+    QTest::newRow("line breaks count two") << QStringLiteral("123456789\n12345678") << 18
+                                           << QByteArray("123456789\r\n12345678");
+}
+
+void tst_MainForm::autosavesAtMultiplesOfTheInterval()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, savedAt);
+    QFETCH(QByteArray, bytes);
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    const QString path = f.entry(2026, 12, 8);
+    for (int i = 0; i < typed.size(); ++i) {
+        QCOMPARE(QFileInfo::exists(path), i >= savedAt);
+        if (typed.at(i) == QLatin1Char('\n'))
+            QTest::keyClick(w.memToday, Qt::Key_Return);
+        else
+            w.memToday->insertTyped(typed.mid(i, 1));
+    }
+    QCOMPARE(DiaryFixture::readFile(path), bytes);
+}
+
+void tst_MainForm::pasteOverAMultipleDoesNotSave()
+{
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QTest::keyClicks(w.memToday, QString(18, QLatin1Char('x')));
+    int *changes = countChanges(w);
+    QGuiApplication::clipboard()->setText(QStringLiteral("1234567"));
+    w.memToday->paste();
+    QCOMPARE(*changes, 1);
+    QVERIFY(!QFileInfo::exists(f.entry(2026, 12, 8)));
+    QTest::keyClicks(w.memToday, QString(15, QLatin1Char('y')));
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)).size(), 40);
+}
+
+void tst_MainForm::deletingDownToAMultipleSaves()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, QByteArray(41, 'z'));
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QTest::keyClick(w.memToday, Qt::Key_Backspace);
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray(40, 'z'));
+}
+
+void tst_MainForm::emptyingThePaneKeepsTheFile()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, QByteArray(20, 'k'));
+    TfrmMain &w = f.start();
+    w.memToday->selectAll();
+    QTest::keyClick(w.memToday, Qt::Key_Delete);
+    QCOMPARE(w.memToday->text(), QString());
+    QVERIFY(w.close());
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray(20, 'k'));
+}
+
+void tst_MainForm::leavingForTheCalendarSavesUnderTheOldDate()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 9, "tomorrow");
+    TfrmMain &w = f.start();
+    QApplication::setActiveWindow(&w);
+    w.memToday->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(w.memToday, QStringLiteral("abc"));
+    QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("abc"));
+    QCOMPARE(w.Calendar1->Day(), 9);
+    QCOMPARE(w.memToday->text(), QStringLiteral("tomorrow"));
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 9)), QByteArray("tomorrow"));
+}
+
+void tst_MainForm::loadingAnEntryNeverWrites()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, QByteArray(20, 'a'));
+    f.writeEntry(2026, 12, 9, QByteArray(40, 'b'));
+    int writes = 0;
+    FileFaults::setHook([&writes](FileFaults::Step step, const QString &) {
+        writes += step == FileFaults::Step::Create ? 1 : 0;
+        return false;
+    });
+    TfrmMain &w = f.start();
+    w.Calendar1->setDay(9);
+    w.Calendar1->setDay(8);
+    QCOMPARE(writes, 0);
+    QCOMPARE(w.memToday->text(), QString(20, QLatin1Char('a')));
+}
+
+void tst_MainForm::closeSavesAndClosesEvenWithReadOnlyEntry()
+{
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QTest::keyClicks(w.memToday, QStringLiteral("first"));
+    QVERIFY(w.close());
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("first"));
+
+    DiaryFixture g;
+    g.useDiary();
+    g.writeEntry(2026, 12, 8, "kept");
+    QFile::setPermissions(g.entry(2026, 12, 8), QFile::ReadOwner | QFile::ReadUser);
+    TfrmMain &v = g.start();
+    QTest::keyClicks(v.memToday, QStringLiteral(" more"));
+    QVERIFY(v.close());
+    QCOMPARE(g.prompter.messages.size(), 0);
+    QCOMPARE(DiaryFixture::readFile(g.entry(2026, 12, 8)), QByteArray("kept"));
+}
+
+void tst_MainForm::closeWithMissingFolderIsRefused()
+{
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QTest::keyClicks(w.memToday, QStringLiteral("precious"));
+    QDir(f.diary).removeRecursively();
+    QVERIFY(!w.close());
+    QCOMPARE(f.prompter.modalRuns, 1); // the settings dialog was offered first
+    QCOMPARE(f.prompter.messages.last().text, QStringLiteral("Cannot create Directory."));
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.memToday->text(), QStringLiteral("precious"));
+}
+
+void tst_MainForm::refusesCharactersThatCannotBeSaved()
+{
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QKeyEvent emoji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\U0001F600"));
+    QApplication::sendEvent(w.memToday, &emoji);
+    QGuiApplication::clipboard()->setText(QStringLiteral("aé😀b"));
+    w.memToday->paste();
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("日本\U0001F600語"));
+    QApplication::sendEvent(w.memToday, &commit);
+    QCOMPARE(w.memToday->text(), QStringLiteral("ab日本語"));
+}
+
+void tst_MainForm::settingsCheckOnFirstKeystroke()
+{
+    DiaryFixture f;
+    f.writeSettings(QFile::encodeName(f.diary + QStringLiteral("/gone")));
+    TfrmMain &w = f.start();
+    QCOMPARE(f.prompter.modalRuns, 0); // only emptiness is tested at start
+    QTest::keyClick(w.memToday, Qt::Key_A);
+    QCOMPARE(f.prompter.modalRuns, 1);
+}
+
+QTEST_MAIN(tst_MainForm)
+#include "tst_mainform.moc"

@@ -1,0 +1,75 @@
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// Runs the real program, copied beside its own settings file, as a user would start it.
+class tst_Program : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsShowsTodayAndSavesOnTerminate();
+
+private:
+    static void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+};
+
+void tst_Program::startsShowsTodayAndSavesOnTerminate()
+{
+    QTemporaryDir root;
+    const QString exe = root.filePath(QStringLiteral("Orlune"));
+    QVERIFY(QFile::copy(QStringLiteral(ORLUNE_EXECUTABLE), exe));
+    const QString diary = root.filePath(QStringLiteral("diary"));
+    writeFile(root.filePath(QStringLiteral("Orlune.ini")),
+        "[Data]\r\nDir=" + QFile::encodeName(diary) + "\r\nNumberOfCharsToSave=20\r\n");
+
+    const QDate today = QDate::currentDate();
+    const QString entry = QStringLiteral("%1/%2/%3.txt")
+                              .arg(diary)
+                              .arg(today.year())
+                              .arg(today.toString(QStringLiteral("MMdd")));
+    // Written elsewhere with LF breaks: the close rewrites it with CR LF, which shows that
+    // the program loaded today's entry into the editable pane and saved it on SIGTERM.
+    writeFile(entry, "\x93\xfa\x8b\x4c\nline two\n");
+    const QString lastYear = QStringLiteral("%1/%2/%3.txt")
+                                 .arg(diary)
+                                 .arg(today.year() - 1)
+                                 .arg(today.toString(QStringLiteral("MMdd")));
+    writeFile(lastYear, "old\n");
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(exe, {});
+    QVERIFY(program.waitForStarted(5000));
+    QTest::qWait(1500);
+    QCOMPARE(program.state(), QProcess::Running);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    if (QDate::currentDate() != today)
+        QSKIP("the date changed while the program ran");
+
+    QFile saved(entry);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("\x93\xfa\x8b\x4c\r\nline two\r\n"));
+    QFile untouched(lastYear);
+    QVERIFY(untouched.open(QIODevice::ReadOnly));
+    QCOMPARE(untouched.readAll(), QByteArray("old\n"));
+}
+
+QTEST_GUILESS_MAIN(tst_Program)
+#include "tst_program.moc"
