@@ -54,7 +54,7 @@ void tst_Program::startsShowsTodayAndSavesOnTerminate()
     program.setProcessEnvironment(env);
     program.start(exe, {});
     QVERIFY(program.waitForStarted(5000));
-    QTest::qWait(1500);
+    QTest::qWait(3000);
     QCOMPARE(program.state(), QProcess::Running);
     ::kill(pid_t(program.processId()), SIGTERM);
     QVERIFY(program.waitForFinished(10000));
