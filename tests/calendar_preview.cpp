@@ -29,6 +29,7 @@ int main(int argc, char **argv)
     large->setStartOfWeek(1);
     window.resize(657, 313);
     window.show();
+    window.activateWindow();
     small->setFocus();
 
     const int quit = args.indexOf(QStringLiteral("--quit-after"));

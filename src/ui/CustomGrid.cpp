@@ -3,8 +3,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QWheelEvent>
 #include <qdrawutil.h>
 
@@ -129,7 +127,7 @@ void TCustomGrid::paintGridLines(QPainter &painter)
     if (m_gridLineWidth <= 0)
         return;
     const QRect client = contentsRect();
-    const QColor line = palette().color(QPalette::Button);
+    const QColor line = palette().color(QPalette::Midlight);
     const int right = cellRect(m_colCount - 1, 0).right();
     const int bottom = cellRect(0, m_rowCount - 1).bottom();
     for (int col = 1; col < m_colCount; ++col) {
@@ -149,11 +147,12 @@ void TCustomGrid::paintFixedEdge(QPainter &painter, const QRect &rect)
 
 void TCustomGrid::paintFocus(QPainter &painter, const QRect &rect)
 {
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = rect.adjusted(1, 1, -1, -1);
-    option.backgroundColor = palette().color(QPalette::Highlight);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    // Drawn here rather than by the style, which shows it only after keyboard navigation.
+    painter.save();
+    painter.setPen(QPen(palette().color(QPalette::HighlightedText), 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(1, 1, -2, -2));
+    painter.restore();
 }
 
 void TCustomGrid::mousePressEvent(QMouseEvent *event)
