@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDate>
-#include <QStringList>
+#include <QString>
 
 #include <functional>
 
