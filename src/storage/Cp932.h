@@ -11,9 +11,14 @@
 // encode back to the very same byte, so opening a file never loses anything.
 namespace Cp932 {
 
+// Byte b that is not valid code page 932 reads as the code point kEscapeBase + b.
+constexpr char32_t kEscapeBase = 0x10FC00;
+
 QString decode(QByteArrayView bytes);
+// Raises "ストリームへの書き込みエラー" for a character without a form (see canEncode):
+// nothing is ever written as "?" or a look-alike.
 QByteArray encode(QStringView text);
-// Bytes that encode(text) gives, without building them.
+// Bytes that encode(text) gives, without building them; an unencodable character counts 0.
 qsizetype byteLength(QStringView text);
 // Every character of text has a code page 932 form (or is an escaped byte).
 bool canEncode(QStringView text);
