@@ -135,6 +135,7 @@ void tst_Cp932::everyByteSequenceRoundTripsExceptDuplicates()
             for (QChar c : text)
                 QVERIFY2(!altered.contains(c), bytes.toHex().constData());
             QVERIFY2(Cp932::canEncode(text), bytes.toHex().constData());
+            QCOMPARE(Cp932::byteLength(text), Cp932::encode(text).size());
             if (Cp932::encode(text) == bytes)
                 continue;
             QVERIFY2(second >= 0 && isDuplicateCode(uint8_t(first), uint8_t(second)),
@@ -233,6 +234,8 @@ void tst_Cp932::byteLengthMatchesWrittenBytes_data()
     QTest::newRow("mixed widths") << u"日記 diary ｶﾅ①髙"_qs;
     QTest::newRow("escapes") << escapeOf(0x00) + u"x\n"_qs + escapeOf(0xFF);
     QTest::newRow("escape at the end") << u"end"_qs + escapeOf(0x82);
+    QTest::newRow("longer than one counting block")
+        << QString(u"あ\nｱa"_qs + escapeOf(0x80)).repeated(20000);
 }
 
 void tst_Cp932::byteLengthMatchesWrittenBytes()

@@ -18,8 +18,11 @@ QString decode(QByteArrayView bytes);
 // Raises "ストリームへの書き込みエラー" for a character without a form (see canEncode):
 // nothing is ever written as "?" or a look-alike.
 QByteArray encode(QStringView text);
-// Bytes that encode(text) gives, without building them; an unencodable character counts 0.
+// Bytes that encode(text) gives, without building them. Exact for every encodable text; a
+// character that cannot be encoded (and is never written) counts 2.
 qsizetype byteLength(QStringView text);
+// The same with each "\n" counted as CR LF: a diary text's length on disk.
+qsizetype byteLengthWithCrLf(QStringView text);
 // Every character of text has a code page 932 form (or is an escaped byte).
 bool canEncode(QStringView text);
 bool canEncode(char32_t codePoint);

@@ -40,5 +40,5 @@ QByteArray diaryTextToBytes(QStringView text)
 
 qsizetype diaryTextByteLength(QStringView text)
 {
-    return Cp932::byteLength(text) + text.count(u'\n');
+    return Cp932::byteLengthWithCrLf(text);
 }
