@@ -109,12 +109,6 @@ const Tables &tables()
     return *t;
 }
 
-void appendEscape(QString &out, uint8_t b)
-{
-    out.append(QChar(kEscapeHigh));
-    out.append(QChar(char16_t(kEscapeLowBase + b)));
-}
-
 bool isEscapeLow(char16_t c)
 {
     return c >= kEscapeLowBase && c <= kEscapeLowBase + 0xFF;
@@ -158,51 +152,64 @@ namespace Cp932 {
 QString decode(QByteArrayView bytes)
 {
     const Tables &t = tables();
-    QString out;
-    out.reserve(bytes.size());
     const auto *p = reinterpret_cast<const uint8_t *>(bytes.data());
     const qsizetype n = bytes.size();
+    // One unit a byte at most, but an escape takes two: grow in the rare case they run out.
+    QString out(n + n / 16 + 2, Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    char16_t *begin = d;
     for (qsizetype i = 0; i < n; ++i) {
+        if (out.size() - (d - begin) < 2) {
+            const qsizetype used = d - begin;
+            out.resize(out.size() * 2);
+            begin = reinterpret_cast<char16_t *>(out.data());
+            d = begin + used;
+        }
         const uint8_t b = p[i];
         if (isLeadByte(b) && i + 1 < n && isTrailByte(p[i + 1])) {
             if (const char16_t c = t.pair[(b - 0x80) * 256 + p[i + 1]]) {
-                out.append(QChar(c));
+                *d++ = c;
                 ++i;
                 continue;
             }
         }
         // An undefined pair escapes its lead byte alone; the next byte is read afresh.
-        if (const char16_t c = t.single[b])
-            out.append(QChar(c));
-        else
-            appendEscape(out, b);
+        if (const char16_t c = t.single[b]) {
+            *d++ = c;
+        } else {
+            *d++ = kEscapeHigh;
+            *d++ = char16_t(kEscapeLowBase + b);
+        }
     }
+    out.truncate(d - begin);
     return out;
 }
 
 QByteArray encode(QStringView text)
 {
     const Tables &t = tables();
-    QByteArray out;
-    out.reserve(text.size() * 2);
     const char16_t *p = text.utf16();
     const qsizetype n = text.size();
+    QByteArray out(2 * n, Qt::Uninitialized);
+    char *d = out.data();
+    char *const begin = d;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = p[i];
         switch (t.length[c]) {
         case 1:
-            out.append(char(t.bytes[c]));
+            *d++ = char(t.bytes[c]);
             break;
         case 2:
-            out.append(char(t.bytes[c] >> 8));
-            out.append(char(t.bytes[c] & 0xFF));
+            *d++ = char(t.bytes[c] >> 8);
+            *d++ = char(t.bytes[c] & 0xFF);
             break;
         default:
             if (c != kEscapeHigh || i + 1 >= n || !isEscapeLow(p[i + 1]))
                 throwUnencodable();
-            out.append(char(p[++i] - kEscapeLowBase));
+            *d++ = char(p[++i] - kEscapeLowBase);
         }
     }
+    out.truncate(d - begin);
     return out;
 }
 

@@ -152,7 +152,7 @@ void loadEntryFile(TextPane &pane, const QString &path)
     const QByteArray normalised = normaliseLineBreaks(*bytes);
     if (normalised.size() > kPaneCapacityBytes)
         throw Exception(kTooLarge);
-    const QString text = diaryTextFromBytes(normalised);
+    const QString text = diaryTextFromNormalisedBytes(normalised);
     if (pane.text() == text)
         return;
     // The file stays open and held until the pane's change notification has been handled.
