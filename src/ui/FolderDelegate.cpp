@@ -1,12 +1,10 @@
 #include "FolderDelegate.h"
 
-#include <QApplication>
 #include <QMetaProperty>
 #include <QStyle>
 
 FolderDelegate::FolderDelegate(QWidget *tree)
     : QStyledItemDelegate(tree)
-    , m_tree(tree)
     , m_openFolderIcon(QIcon::fromTheme(
           QStringLiteral("folder-open"), tree->style()->standardIcon(QStyle::SP_DirOpenIcon)))
 { }
@@ -27,12 +25,4 @@ void FolderDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelI
     // The root keeps its drive icon; only folders open.
     if (index.parent().isValid())
         option->icon = m_openFolderIcon;
-    if (!treeHasFocus())
-        option->state &= ~QStyle::State_Selected;
-}
-
-bool FolderDelegate::treeHasFocus() const
-{
-    const QWidget *focus = QApplication::focusWidget();
-    return focus && (focus == m_tree || m_tree->isAncestorOf(focus));
 }

@@ -4,9 +4,8 @@
 
 #include <functional>
 
-// Draws a folder tree's nodes the way a folder tree looks (the open-folder icon on the selected
-// node, the selection only while the tree has the focus) and hands a finished name edit to
-// the tree instead of writing it into the model.
+// Shows the selected folder with the open-folder icon, and hands a finished name edit to the
+// tree instead of writing it into the model.
 class FolderDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -23,8 +22,5 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 
 private:
-    bool treeHasFocus() const;
-
-    QWidget *m_tree;
     QIcon m_openFolderIcon;
 };

@@ -1,5 +1,6 @@
 #include "FolderTree.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
@@ -34,7 +35,25 @@ FolderTree::FolderTree(QWidget *parent)
 
     connect(m_model.get(), &FolderModel::listingStarted, this, &FolderTree::listingStarted);
     connect(m_model.get(), &QFileSystemModel::directoryLoaded, this, &FolderTree::listingFinished);
+    // Folders listed after the filling push the selected one down; follow it until the user
+    // takes over.
+    connect(
+        m_model.get(), &QAbstractItemModel::rowsInserted, this, &FolderTree::keepSelectionInView);
+    connect(
+        m_model.get(), &QAbstractItemModel::layoutChanged, this, &FolderTree::keepSelectionInView);
     buildContextMenu();
+
+    // The selection is drawn only while the tree (or its name editor) has the focus.
+    m_selectionShown = palette();
+    m_selectionHidden = m_selectionShown;
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        m_selectionHidden.setColor(
+            group, QPalette::Highlight, m_selectionShown.color(group, QPalette::Base));
+        m_selectionHidden.setColor(
+            group, QPalette::HighlightedText, m_selectionShown.color(group, QPalette::Text));
+    }
+    setPalette(m_selectionHidden);
+    connect(qApp, &QApplication::focusChanged, this, &FolderTree::showSelectionWhileFocused);
 }
 
 FolderTree::~FolderTree()
@@ -46,7 +65,8 @@ FolderTree::~FolderTree()
 void FolderTree::fill(const QString &homePath)
 {
     collapseAll();
-    const QModelIndex root = m_model->index(QDir::rootPath());
+    // Without a root path the model lists nothing; nothing is watched all the same.
+    const QModelIndex root = m_model->setRootPath(QDir::rootPath());
     expand(root);
     selectFolder(root);
     const QModelIndex home = indexOfPath(homePath);
@@ -56,6 +76,7 @@ void FolderTree::fill(const QString &homePath)
         selectFolder(home);
     }
     m_filled = true;
+    m_revealSelection = true;
 }
 
 QModelIndex FolderTree::indexOfPath(const QString &path) const
@@ -163,6 +184,30 @@ void FolderTree::openContextMenu(const QPoint &position)
     m_menu->popup(viewport()->mapToGlobal(position));
 }
 
+void FolderTree::keepSelectionInView()
+{
+    if (m_revealSelection && currentIndex().isValid())
+        scrollTo(currentIndex());
+}
+
+void FolderTree::mousePressEvent(QMouseEvent *event)
+{
+    m_revealSelection = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void FolderTree::keyPressEvent(QKeyEvent *event)
+{
+    m_revealSelection = false;
+    QTreeView::keyPressEvent(event);
+}
+
+void FolderTree::wheelEvent(QWheelEvent *event)
+{
+    m_revealSelection = false;
+    QTreeView::wheelEvent(event);
+}
+
 void FolderTree::listingStarted(const QString &path)
 {
     m_listing.insert(path);
@@ -176,14 +221,9 @@ void FolderTree::listingFinished(const QString &path)
     viewport()->unsetCursor();
 }
 
-void FolderTree::focusInEvent(QFocusEvent *event)
+void FolderTree::showSelectionWhileFocused()
 {
-    QTreeView::focusInEvent(event);
-    viewport()->update();
-}
-
-void FolderTree::focusOutEvent(QFocusEvent *event)
-{
-    QTreeView::focusOutEvent(event);
-    viewport()->update();
+    const QWidget *focus = QApplication::focusWidget();
+    const bool focused = focus && (focus == this || isAncestorOf(focus));
+    setPalette(focused ? m_selectionShown : m_selectionHidden);
 }

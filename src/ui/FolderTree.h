@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileIconProvider>
+#include <QPalette>
 #include <QPersistentModelIndex>
 #include <QSet>
 #include <QTreeView>
@@ -42,13 +43,16 @@ public:
     bool isListing() const { return !m_listing.isEmpty(); }
 
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void buildContextMenu();
     void openContextMenu(const QPoint &position);
+    void showSelectionWhileFocused();
+    void keepSelectionInView();
     void listingStarted(const QString &path);
     void listingFinished(const QString &path);
     QString unusedFolderName(const QString &parentPath) const;
@@ -57,9 +61,12 @@ private:
     QFileIconProvider m_icons;
     std::unique_ptr<FolderModel> m_model;
     QMenu *m_menu = nullptr;
+    QPalette m_selectionShown;
+    QPalette m_selectionHidden;
     QSet<QString> m_listing;
     QPersistentModelIndex m_editedIndex;
     QString m_editedName;
     bool m_nameEdited = false;
     bool m_filled = false;
+    bool m_revealSelection = false;
 };

@@ -59,6 +59,8 @@ TSettings::TSettings(QWidget *parent)
     createControls();
     placeControls();
     bindEvents();
+    // Cheap: the model lists "/" in its own thread, and the way to the home folder is a few stats.
+    ShellTreeView1->fill(QDir::homePath());
 }
 
 void TSettings::createControls()
@@ -126,12 +128,8 @@ void TSettings::bindEvents()
 
 void TSettings::setVisible(bool visible)
 {
-    if (visible && !isVisible()) {
-        if (!ShellTreeView1->isFilled())
-            ShellTreeView1->fill(QDir::homePath());
-        if (!m_placed)
-            centreOnScreen();
-    }
+    if (visible && !isVisible() && !m_placed)
+        centreOnScreen();
     QDialog::setVisible(visible);
 }
 
