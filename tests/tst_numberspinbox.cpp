@@ -118,7 +118,8 @@ void tst_NumberSpinBox::heldButtonRepeatsAfterThresholdThenAtRate()
 {
     QCOMPARE(m_box->style()->styleHint(QStyle::SH_SpinBox_ClickAutoRepeatThreshold, nullptr, m_box),
         400);
-    QCOMPARE(m_box->style()->styleHint(QStyle::SH_SpinBox_ClickAutoRepeatRate, nullptr, m_box), 100);
+    QCOMPARE(
+        m_box->style()->styleHint(QStyle::SH_SpinBox_ClickAutoRepeatRate, nullptr, m_box), 100);
     typeInto(QStringLiteral("10"));
     QTest::mousePress(m_box, Qt::LeftButton, {}, upButtonCentre());
     QCOMPARE(m_box->text(), QStringLiteral("11"));
@@ -134,13 +135,20 @@ void tst_NumberSpinBox::typingRefusesOtherCharactersWithABeep_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("beeps");
-    QTest::newRow("digits") << "42" << "42" << 0;
-    QTest::newRow("signs") << "+-" << "+-" << 0;
-    QTest::newRow("decimal separator") << "1." << "1." << 0;
-    QTest::newRow("letter") << "a" << "" << 1;
-    QTest::newRow("letters between digits") << "4x2" << "42" << 1;
-    QTest::newRow("space") << " 7" << "7" << 1;
-    QTest::newRow("full-width digit") << "５" << "" << 1;
+    QTest::newRow("digits") << "42"
+                            << "42" << 0;
+    QTest::newRow("signs") << "+-"
+                           << "+-" << 0;
+    QTest::newRow("decimal separator") << "1."
+                                       << "1." << 0;
+    QTest::newRow("letter") << "a"
+                            << "" << 1;
+    QTest::newRow("letters between digits") << "4x2"
+                                            << "42" << 1;
+    QTest::newRow("space") << " 7"
+                           << "7" << 1;
+    QTest::newRow("full-width digit") << "５"
+                                      << "" << 1;
 }
 
 void tst_NumberSpinBox::typingRefusesOtherCharactersWithABeep()
@@ -180,15 +188,24 @@ void tst_NumberSpinBox::leavingBringsNumbersIntoRangeAndLeavesOtherText_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("left");
-    QTest::newRow("below") << "3" << "5";
-    QTest::newRow("zero") << "0" << "5";
-    QTest::newRow("negative") << "-4" << "5";
-    QTest::newRow("in range stays as typed") << "07" << "07";
-    QTest::newRow("signed in range") << "+8" << "+8";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("lone sign") << "-" << "-";
-    QTest::newRow("separator") << "." << ".";
-    QTest::newRow("decimal") << "5." << "5.";
+    QTest::newRow("below") << "3"
+                           << "5";
+    QTest::newRow("zero") << "0"
+                          << "5";
+    QTest::newRow("negative") << "-4"
+                              << "5";
+    QTest::newRow("in range stays as typed") << "07"
+                                             << "07";
+    QTest::newRow("signed in range") << "+8"
+                                     << "+8";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("lone sign") << "-"
+                               << "-";
+    QTest::newRow("separator") << "."
+                               << ".";
+    QTest::newRow("decimal") << "5."
+                             << "5.";
 }
 
 void tst_NumberSpinBox::leavingBringsNumbersIntoRangeAndLeavesOtherText()

@@ -58,6 +58,8 @@ FolderTree::FolderTree(QWidget *parent)
 
 FolderTree::~FolderTree()
 {
+    // The base destructor moves the focus away: this tree must not hear of it any more.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // Let go of the model before it goes, so the view never reads a dead one.
     setModel(nullptr);
 }
