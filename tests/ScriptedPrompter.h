@@ -13,7 +13,8 @@
 class ScriptedPrompter final : public Prompter
 {
 public:
-    struct Message {
+    struct Message
+    {
         QString kind; // "error" or "information"
         QString title;
         QString text;

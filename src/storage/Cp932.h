@@ -11,10 +11,18 @@
 // encode back to the very same byte, so opening a file never loses anything.
 namespace Cp932 {
 
+// Byte b that is not valid code page 932 reads as the code point kEscapeBase + b.
+constexpr char32_t kEscapeBase = 0x10FC00;
+
 QString decode(QByteArrayView bytes);
+// Raises "ストリームへの書き込みエラー" for a character without a form (see canEncode):
+// nothing is ever written as "?" or a look-alike.
 QByteArray encode(QStringView text);
-// Bytes that encode(text) gives, without building them.
+// Bytes that encode(text) gives, without building them. Exact for every encodable text; a
+// character that cannot be encoded (and is never written) counts 2.
 qsizetype byteLength(QStringView text);
+// The same with each "\n" counted as CR LF: a diary text's length on disk.
+qsizetype byteLengthWithCrLf(QStringView text);
 // Every character of text has a code page 932 form (or is an escaped byte).
 bool canEncode(QStringView text);
 bool canEncode(char32_t codePoint);

@@ -11,6 +11,8 @@
 QByteArray normaliseLineBreaks(QByteArrayView bytes);
 // File bytes to the text a pane holds.
 QString diaryTextFromBytes(QByteArrayView bytes);
+// The same for bytes that normaliseLineBreaks has already made.
+QString diaryTextFromNormalisedBytes(QByteArrayView normalised);
 // A pane's text to file bytes.
 QByteArray diaryTextToBytes(QStringView text);
 // diaryTextToBytes(text).size(), without building it: a line break counts 2.

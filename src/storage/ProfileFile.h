@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// Our own initialization-file accessor: sections in brackets, key=value lines, CR LF, code page 932.
-// Section and key names match without regard to letter case; blanks around names and values
+// Our own initialization-file accessor: sections in brackets, key=value lines, CR LF, code page
+// 932. Section and key names match without regard to letter case; blanks around names and values
 // are ignored; a value in matching quotes reads without them; lines starting with ";" are comments.
 // Every write replaces the file safely at once; every other line stays byte for byte.
 class ProfileFile
@@ -13,7 +13,8 @@ public:
     ~ProfileFile();
 
     // At most 2047 bytes of code page 932, cut at a character boundary.
-    QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
+    QString readString(
+        const QString &section, const QString &key, const QString &defaultValue) const;
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     // A failed write raises "%s に書き込めません" with the file's full path.
     void writeString(const QString &section, const QString &key, const QString &value);
@@ -23,5 +24,8 @@ public:
     const QString &path() const { return m_path; }
 
 private:
+    [[noreturn]] void fail();
+
     QString m_path;
+    bool m_failed = false;
 };

@@ -1,0 +1,67 @@
+#include <benchmark/benchmark.h>
+
+#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
+#include "storage/Settings.h"
+#include "storage/TextPane.h"
+
+#include <QTemporaryDir>
+
+namespace {
+
+class BenchPane : public TextPane
+{
+public:
+    QString text() const override { return m_text; }
+    void setText(const QString &text) override { m_text = text; }
+
+private:
+    QString m_text;
+};
+
+// A diary-like text of about the given number of bytes: kana, kanji, ASCII and line breaks.
+QString diaryText(qsizetype bytes)
+{
+    const QString line = QStringLiteral("今日は晴れ。Walked 5 km to the 駅 and back.\n");
+    QString text;
+    while (diaryTextByteLength(text) < bytes)
+        text += line;
+    return text;
+}
+
+void BM_DiaryTextByteLength(benchmark::State &state)
+{
+    const QString text = diaryText(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(diaryTextByteLength(text));
+    state.SetBytesProcessed(state.iterations() * diaryTextByteLength(text));
+}
+BENCHMARK(BM_DiaryTextByteLength)->Arg(1024)->Arg(100 * 1024)->Arg(1024 * 1024);
+
+void BM_LoadEntry10KB(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    DiaryDir = dir.path();
+    const QString text = diaryText(10 * 1024);
+    saveCurrentEntry(text, 2026, 1, 5);
+    BenchPane pane;
+    for (auto _ : state) {
+        pane.setText(QString()); // so every load replaces the text
+        loadEntryFile(pane, entryFilePath(2026, 1, 5));
+    }
+}
+BENCHMARK(BM_LoadEntry10KB);
+
+void BM_SaveEntry10KB(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    DiaryDir = dir.path();
+    const QString text = diaryText(10 * 1024);
+    for (auto _ : state)
+        saveCurrentEntry(text, 2026, 1, 5);
+}
+BENCHMARK(BM_SaveEntry10KB)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,1 @@
+orlune_add_bench(bench_storage)

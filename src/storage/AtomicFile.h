@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <sys/types.h>
+
+// Replaces a file's whole content so that a crash or a full disk leaves either the old or the
+// new content, never a mix: a temporary file in the same folder (name starting with "." and
+// created exclusively, mode 0600), written, synced, renamed over the target, folder synced.
+// A replaced file keeps its mode; a symbolic link is written through to the file it names.
+// Leftover temporaries of the same target, from a crash, are removed first.
+class AtomicFile
+{
+public:
+    enum class Result { Done, CreateFailed, WriteFailed };
+
+    // newFileMode is applied to a file that did not exist; kUmaskMode means 0666 less the umask.
+    static constexpr mode_t kUmaskMode = mode_t(-1);
+    static Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode);
+
+    // True when name is one of our temporaries, so that listings can skip it.
+    static bool isTemporaryName(const QString &fileName);
+
+    // fsync of a folder; file systems that cannot sync folders count as success.
+    static bool syncFolder(const QString &folder);
+};

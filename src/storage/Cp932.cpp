@@ -1,0 +1,248 @@
+#include "Cp932.h"
+
+#include "Exception.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+// Escapes (kEscapeBase + byte) lie in supplementary private use, out of reach of any
+// keyboard or input method and clear of the user-defined area at U+E000. In UTF-16 every
+// escape is this high surrogate followed by 0xDC00 + byte.
+constexpr char16_t kEscapeHigh = 0xDBFF;
+constexpr char16_t kEscapeLowBase = 0xDC00;
+
+bool isLeadByte(uint8_t b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool isTrailByte(uint8_t b)
+{
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+// Characters a text pane would drop or turn into something else.
+bool paneAltersCharacter(char16_t c)
+{
+    return c == 0x0000 || c == 0x00A0 || c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1
+        || c == 0xFFFC || c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF);
+}
+
+struct Tables
+{
+    std::array<char16_t, 256> single {}; // 0: not a character by itself
+    std::array<char16_t, 128 * 256> pair {}; // index (lead - 0x80) * 256 + trail; 0: undefined
+    std::array<uint16_t, 65536> bytes {}; // one byte, or lead << 8 | trail
+    std::array<uint8_t, 65536> length {}; // 0: no code page 932 form
+
+    Tables()
+    {
+        // Windows maps ASCII as itself; ICU's table swaps 1A, 1C and 7F, so these are set by rule.
+        for (int b = 0x01; b < 0x80; ++b)
+            setSingle(uint8_t(b), char16_t(b));
+        for (int b = 0xA1; b <= 0xDF; ++b)
+            setSingle(uint8_t(b), char16_t(0xFF61 + b - 0xA1));
+        fillPairsFromIcu();
+    }
+
+    void setSingle(uint8_t b, char16_t c)
+    {
+        single[b] = c;
+        bytes[c] = b;
+        length[c] = 1;
+    }
+
+    void fillPairsFromIcu()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<UConverter, decltype(&ucnv_close)> cnv(
+            ucnv_open("windows-31j", &status), &ucnv_close);
+        if (U_FAILURE(status))
+            qFatal("code page 932 converter missing: %s", u_errorName(status));
+        // No best-fit and no substitution: a character without a real mapping stays unmapped.
+        ucnv_setFallback(cnv.get(), false);
+        ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        ucnv_setFromUCallBack(
+            cnv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte(uint8_t(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (isTrailByte(uint8_t(trail)))
+                    addPair(cnv.get(), uint8_t(lead), uint8_t(trail));
+            }
+        }
+    }
+
+    void addPair(UConverter *cnv, uint8_t lead, uint8_t trail)
+    {
+        const char in[2] = {char(lead), char(trail)};
+        UChar out[4];
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_resetToUnicode(cnv);
+        if (ucnv_toUChars(cnv, out, 4, in, 2, &status) != 1 || U_FAILURE(status))
+            return;
+        const char16_t c = out[0];
+        if (paneAltersCharacter(c))
+            return;
+        // The form Windows writes for the character; for a duplicate code it differs from in.
+        char back[4];
+        status = U_ZERO_ERROR;
+        ucnv_resetFromUnicode(cnv);
+        if (ucnv_fromUChars(cnv, back, 4, out, 1, &status) != 2 || U_FAILURE(status))
+            return;
+        pair[(lead - 0x80) * 256 + trail] = c;
+        bytes[c] = uint16_t(uint8_t(back[0]) << 8 | uint8_t(back[1]));
+        length[c] = 2;
+    }
+};
+
+const Tables &tables()
+{
+    static const std::unique_ptr<const Tables> t = std::make_unique<const Tables>();
+    return *t;
+}
+
+bool isEscapeLow(char16_t c)
+{
+    return c >= kEscapeLowBase && c <= kEscapeLowBase + 0xFF;
+}
+
+[[noreturn]] void throwUnencodable()
+{
+    throw Exception(QStringLiteral("ストリームへの書き込みエラー"));
+}
+
+// Branch-free so the compiler vectorises it: the autosave asks on every keystroke.
+// Exact for every encodable text: ASCII and half-width katakana take one byte, an escape's two
+// units one byte, every other character two.
+template<bool lineBreakAsCrLf> qsizetype lengthOf(QStringView text)
+{
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype total = 0;
+    // Blocks with a 16-bit sum (at most 3 a unit) keep the vector lanes narrow.
+    constexpr qsizetype kBlock = 16 * 1024;
+    for (qsizetype start = 0; start < n; start += kBlock) {
+        const qsizetype end = std::min(n, start + kBlock);
+        uint16_t sum = 0;
+        for (qsizetype i = start; i < end; ++i) {
+            const char16_t c = p[i];
+            const uint16_t single = c < 0x80 || char16_t(c - 0xFF61) <= 0xFF9F - 0xFF61;
+            const uint16_t lowSurrogate = char16_t(c - 0xDC00) < 0x400;
+            const uint16_t escapeHigh = c == kEscapeHigh;
+            sum += uint16_t(
+                2 - single - 2 * lowSurrogate - escapeHigh + (lineBreakAsCrLf && c == u'\n'));
+        }
+        total += sum;
+    }
+    return total;
+}
+
+} // namespace
+
+namespace Cp932 {
+
+QString decode(QByteArrayView bytes)
+{
+    const Tables &t = tables();
+    const auto *p = reinterpret_cast<const uint8_t *>(bytes.data());
+    const qsizetype n = bytes.size();
+    // One unit a byte at most, but an escape takes two: grow in the rare case they run out.
+    QString out(n + n / 16 + 2, Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    char16_t *begin = d;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (out.size() - (d - begin) < 2) {
+            const qsizetype used = d - begin;
+            out.resize(out.size() * 2);
+            begin = reinterpret_cast<char16_t *>(out.data());
+            d = begin + used;
+        }
+        const uint8_t b = p[i];
+        if (isLeadByte(b) && i + 1 < n && isTrailByte(p[i + 1])) {
+            if (const char16_t c = t.pair[(b - 0x80) * 256 + p[i + 1]]) {
+                *d++ = c;
+                ++i;
+                continue;
+            }
+        }
+        // An undefined pair escapes its lead byte alone; the next byte is read afresh.
+        if (const char16_t c = t.single[b]) {
+            *d++ = c;
+        } else {
+            *d++ = kEscapeHigh;
+            *d++ = char16_t(kEscapeLowBase + b);
+        }
+    }
+    out.truncate(d - begin);
+    return out;
+}
+
+QByteArray encode(QStringView text)
+{
+    const Tables &t = tables();
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    QByteArray out(2 * n, Qt::Uninitialized);
+    char *d = out.data();
+    char *const begin = d;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        switch (t.length[c]) {
+        case 1:
+            *d++ = char(t.bytes[c]);
+            break;
+        case 2:
+            *d++ = char(t.bytes[c] >> 8);
+            *d++ = char(t.bytes[c] & 0xFF);
+            break;
+        default:
+            if (c != kEscapeHigh || i + 1 >= n || !isEscapeLow(p[i + 1]))
+                throwUnencodable();
+            *d++ = char(p[++i] - kEscapeLowBase);
+        }
+    }
+    out.truncate(d - begin);
+    return out;
+}
+
+qsizetype byteLength(QStringView text)
+{
+    return lengthOf<false>(text);
+}
+
+qsizetype byteLengthWithCrLf(QStringView text)
+{
+    return lengthOf<true>(text);
+}
+
+bool canEncode(char32_t codePoint)
+{
+    if (codePoint < 0x10000)
+        return tables().length[codePoint] != 0;
+    return codePoint >= Cp932::kEscapeBase && codePoint <= Cp932::kEscapeBase + 0xFF;
+}
+
+bool canEncode(QStringView text)
+{
+    const Tables &t = tables();
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (t.length[p[i]] != 0)
+            continue;
+        if (p[i] != kEscapeHigh || i + 1 >= n || !isEscapeLow(p[i + 1]))
+            return false;
+        ++i;
+    }
+    return true;
+}
+
+} // namespace Cp932

@@ -1,0 +1,200 @@
+#include "EntryFiles.h"
+
+#include "AtomicFile.h"
+#include "Cp932.h"
+#include "DiaryText.h"
+#include "Exception.h"
+#include "FileFaults.h"
+#include "Settings.h"
+#include "TextPane.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using FileFaults::Step;
+
+namespace {
+
+const QString kCannotCreateDirectory = QStringLiteral("Cannot create Directory");
+const QString kCannotOpen = QStringLiteral("ファイル %1 は開けません");
+const QString kCannotCreate = QStringLiteral("ファイル %1 を作成できません");
+const QString kWriteError = QStringLiteral("ストリームへの書き込みエラー");
+const QString kTooLarge = QStringLiteral("文字列の大きさが メモ の制限を越えました");
+
+struct FileId
+{
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileId &) const = default;
+};
+
+// Files being handed to a pane. A save from the pane's change notification must not replace
+// them: on Linux an open file can be deleted, so the program keeps that rule itself.
+QList<FileId> &heldFiles()
+{
+    static QList<FileId> held;
+    return held;
+}
+
+class HeldFile
+{
+public:
+    explicit HeldFile(FileId id) : m_id(id) { heldFiles().append(id); }
+    ~HeldFile() { heldFiles().removeOne(m_id); }
+    HeldFile(const HeldFile &) = delete;
+    HeldFile &operator=(const HeldFile &) = delete;
+
+private:
+    FileId m_id;
+};
+
+bool isHeld(const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return heldFiles().contains(FileId {st.st_dev, st.st_ino});
+}
+
+class ReadFile
+{
+public:
+    explicit ReadFile(const QString &path)
+    {
+        if (FileFaults::shouldFail(Step::OpenRead, path))
+            return;
+        // Non-blocking so that a FIFO named like an entry cannot hang the program.
+        m_fd = ::open(
+            QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    }
+    ~ReadFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ReadFile(const ReadFile &) = delete;
+    ReadFile &operator=(const ReadFile &) = delete;
+
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// At most limit + 1 bytes, so an oversized file is refused without being read whole.
+std::optional<QByteArray> readUpTo(int fd, qint64 limit)
+{
+    QByteArray bytes;
+    while (bytes.size() <= limit) {
+        char buffer[64 * 1024];
+        const qint64 want = std::min<qint64>(sizeof buffer, limit + 1 - bytes.size());
+        const ssize_t n = ::read(fd, buffer, size_t(want));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+QString twoDigits(int value)
+{
+    return (u"00"_qs + QString::number(value)).right(2);
+}
+
+void makeYearFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return;
+    if (FileFaults::shouldFail(Step::MakeDir, folder)
+        || ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0
+        || !AtomicFile::syncFolder(QFileInfo(folder).absolutePath()))
+        throw Exception(kCannotCreateDirectory);
+}
+
+} // namespace
+
+QString yearFolderPath(int year)
+{
+    return DiaryDir + u'/' + QString::number(year);
+}
+
+QString entryFilePath(int year, int month, int day)
+{
+    return yearFolderPath(year) + u'/' + twoDigits(month) + twoDigits(day) + u".txt"_qs;
+}
+
+void loadEntryFile(TextPane &pane, const QString &path)
+{
+    const ReadFile file(path);
+    struct stat st
+    {
+    };
+    if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw Exception(kCannotOpen.arg(path));
+    if (st.st_size > kPaneCapacityBytes)
+        throw Exception(kTooLarge);
+    const std::optional<QByteArray> bytes = readUpTo(file.fd(), kPaneCapacityBytes);
+    if (!bytes)
+        throw Exception(kCannotOpen.arg(path));
+    const QByteArray normalised = normaliseLineBreaks(*bytes);
+    if (normalised.size() > kPaneCapacityBytes)
+        throw Exception(kTooLarge);
+    const QString text = diaryTextFromNormalisedBytes(normalised);
+    if (pane.text() == text)
+        return;
+    // The file stays open and held until the pane's change notification has been handled.
+    const HeldFile held(FileId {st.st_dev, st.st_ino});
+    pane.setText(text);
+}
+
+void writeTextFile(const QString &path, const QString &text)
+{
+    if (!Cp932::canEncode(text))
+        throw Exception(kWriteError);
+    switch (AtomicFile::replace(path, diaryTextToBytes(text), 0600)) {
+    case AtomicFile::Result::Done:
+        return;
+    case AtomicFile::Result::CreateFailed:
+        throw Exception(kCannotCreate.arg(path));
+    case AtomicFile::Result::WriteFailed:
+        throw Exception(kWriteError);
+    }
+}
+
+bool isReadOnlyFile(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode)
+        && (st.st_mode & S_IWUSR) == 0;
+}
+
+void saveCurrentEntry(const QString &text, int year, int month, int day)
+{
+    if (text.isEmpty())
+        return;
+    // An empty diary folder would put the year folder at the file system's root.
+    if (DiaryDir.isEmpty())
+        throw Exception(kCannotCreateDirectory);
+    makeYearFolder(yearFolderPath(year));
+    const QString path = entryFilePath(year, month, day);
+    // A read-only or held entry is never replaced; the save ends quietly, as for a file that
+    // cannot be deleted.
+    if (QFileInfo(path).isFile() && (isReadOnlyFile(path) || isHeld(path)))
+        return;
+    writeTextFile(path, text);
+}

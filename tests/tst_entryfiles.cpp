@@ -1,0 +1,409 @@
+#include <QtTest>
+
+#include "FakePane.h"
+#include "storage/Cp932.h"
+#include "storage/EntryFiles.h"
+#include "storage/Exception.h"
+#include "storage/FileFaults.h"
+#include "storage/Settings.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+QString messageOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const Exception &e) {
+        return e.message();
+    }
+    return u"(no error)"_qs;
+}
+
+// A file in the form Windows writes: CR LF, full-width tilde, circled digit, IBM extension,
+// half-width katakana, a user-defined character and a final line break.
+const QByteArray kWindowsFile("\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\x81\x60\x87\x40\r\n"
+                              "\xFB\xFC\x8B\xB4\x20\xB1\xB2\xB3 \xF0\x40\r\n"
+                              "\r\n");
+
+} // namespace
+
+class tst_EntryFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void pathsJoinDiaryFolderYearAndDay_data();
+    void pathsJoinDiaryFolderYearAndDay();
+    void savesHelloIntoNewPrivateYearFolder();
+    void savesCodePage932WithCrLf_data();
+    void savesCodePage932WithCrLf();
+    void replacedEntryKeepsItsMode();
+    void missingDiaryFolderRaisesAndCreatesNothing();
+    void emptyDiaryFolderSettingNeverWritesAtRoot();
+    void emptyTextLeavesEntryAsItWas();
+    void readOnlyEntryIsNeverReplaced();
+    void folderWhereEntryShouldBeRaises();
+    void fileWhereYearFolderShouldBeRaises();
+    void fileRoundTripsByteForByte_data();
+    void fileRoundTripsByteForByte();
+    void loadsLfOnlyAndSavesCrLf();
+    void loadingEqualTextRaisesNoNotification();
+    void unopenableFileRaisesAndLeavesPane_data();
+    void unopenableFileRaisesAndLeavesPane();
+    void oversizedFileIsRefusedWithoutReading_data();
+    void oversizedFileIsRefusedWithoutReading();
+    void failedWriteLeavesOldEntry_data();
+    void failedWriteLeavesOldEntry();
+    void unencodableTextIsNeverWritten();
+    void saveFromLoadNotificationDoesNotWrite();
+    void nextSaveRemovesLeftoverTemporaries();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString entry() const { return DiaryDir + u"/2003/0105.txt"_qs; }
+    QStringList entriesOfYear() const
+    {
+        return QDir(DiaryDir + u"/2003"_qs)
+            .entryList(
+                QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+};
+
+void tst_EntryFiles::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    DiaryDir = m_dir->filePath(u"diary"_qs);
+    QVERIFY(QDir().mkdir(DiaryDir));
+}
+
+void tst_EntryFiles::cleanup()
+{
+    FileFaults::setHook({});
+    DiaryDir.clear();
+}
+
+void tst_EntryFiles::pathsJoinDiaryFolderYearAndDay_data()
+{
+    QTest::addColumn<QString>("diaryDir");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("day");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("5 January") << u"/d/diary"_qs << 2003 << 1 << 5 << u"/d/diary/2003/0105.txt"_qs;
+    QTest::newRow("31 December") << u"/d/diary"_qs << 2003 << 12 << 31
+                                 << u"/d/diary/2003/1231.txt"_qs;
+    QTest::newRow("year 0") << u"/d"_qs << 0 << 2 << 29 << u"/d/0/0229.txt"_qs;
+    QTest::newRow("negative year") << u"/d"_qs << -1 << 10 << 1 << u"/d/-1/1001.txt"_qs;
+    QTest::newRow("root doubles the separator")
+        << u"/"_qs << 2003 << 1 << 5 << u"//2003/0105.txt"_qs;
+}
+
+void tst_EntryFiles::pathsJoinDiaryFolderYearAndDay()
+{
+    QFETCH(QString, diaryDir);
+    QFETCH(int, year);
+    QFETCH(int, month);
+    QFETCH(int, day);
+    QFETCH(QString, path);
+    DiaryDir = diaryDir;
+    QCOMPARE(entryFilePath(year, month, day), path);
+    QCOMPARE(yearFolderPath(year), path.left(path.lastIndexOf(u'/')));
+}
+
+void tst_EntryFiles::savesHelloIntoNewPrivateYearFolder()
+{
+    saveCurrentEntry(u"Hello"_qs, 2003, 1, 5);
+    QVERIFY(QFileInfo(DiaryDir + u"/2003"_qs).isDir());
+    QCOMPARE(modeOf(DiaryDir + u"/2003"_qs), mode_t(0700));
+    QCOMPARE(readAll(entry()), QByteArray("Hello"));
+    QCOMPARE(modeOf(entry()), mode_t(0600));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+}
+
+void tst_EntryFiles::savesCodePage932WithCrLf_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("two lines, final break")
+        << u"一行\n二行\n"_qs << QByteArray("\x88\xEA\x8D\x73\r\n\x93\xF1\x8D\x73\r\n");
+    QTest::newRow("two lines, no final break")
+        << u"一行\n二行"_qs << QByteArray("\x88\xEA\x8D\x73\r\n\x93\xF1\x8D\x73");
+    QTest::newRow("ten full-width characters")
+        << u"ａｂｃｄｅｆｇｈｉｊ"_qs
+        << QByteArray(
+               "\x82\x81\x82\x82\x82\x83\x82\x84\x82\x85\x82\x86\x82\x87\x82\x88\x82\x89\x82\x8A");
+}
+
+void tst_EntryFiles::savesCodePage932WithCrLf()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    saveCurrentEntry(text, 2003, 1, 5);
+    QCOMPARE(readAll(entry()), bytes);
+}
+
+void tst_EntryFiles::replacedEntryKeepsItsMode()
+{
+    saveCurrentEntry(u"old"_qs, 2003, 1, 5);
+    QVERIFY(::chmod(QFile::encodeName(entry()).constData(), 0640) == 0);
+    saveCurrentEntry(u"new"_qs, 2003, 1, 5);
+    QCOMPARE(readAll(entry()), QByteArray("new"));
+    QCOMPARE(modeOf(entry()), mode_t(0640));
+}
+
+void tst_EntryFiles::missingDiaryFolderRaisesAndCreatesNothing()
+{
+    DiaryDir = m_dir->filePath(u"missing/diary"_qs);
+    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 2003, 1, 5); }),
+        u"Cannot create Directory"_qs);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"missing"_qs)));
+}
+
+void tst_EntryFiles::emptyDiaryFolderSettingNeverWritesAtRoot()
+{
+    DiaryDir.clear();
+    QVERIFY(!QFileInfo::exists(u"/9876"_qs));
+    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 9876, 1, 5); }),
+        u"Cannot create Directory"_qs);
+    QVERIFY(!QFileInfo::exists(u"/9876"_qs));
+}
+
+void tst_EntryFiles::emptyTextLeavesEntryAsItWas()
+{
+    saveCurrentEntry(u"kept"_qs, 2003, 1, 5);
+    saveCurrentEntry(QString(), 2003, 1, 5);
+    QCOMPARE(readAll(entry()), QByteArray("kept"));
+    saveCurrentEntry(QString(), 2004, 1, 5);
+    QVERIFY(!QFileInfo::exists(DiaryDir + u"/2004"_qs));
+}
+
+void tst_EntryFiles::readOnlyEntryIsNeverReplaced()
+{
+    saveCurrentEntry(u"kept"_qs, 2003, 1, 5);
+    QVERIFY(::chmod(QFile::encodeName(entry()).constData(), 0444) == 0);
+    QVERIFY(isReadOnlyFile(entry()));
+    saveCurrentEntry(u"lost"_qs, 2003, 1, 5);
+    QCOMPARE(readAll(entry()), QByteArray("kept"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+}
+
+void tst_EntryFiles::folderWhereEntryShouldBeRaises()
+{
+    QVERIFY(QDir().mkpath(entry()));
+    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 2003, 1, 5); }),
+        u"ファイル "_qs + entry() + u" を作成できません"_qs);
+    QVERIFY(QFileInfo(entry()).isDir());
+}
+
+void tst_EntryFiles::fileWhereYearFolderShouldBeRaises()
+{
+    writeAll(DiaryDir + u"/2003"_qs, "not a folder");
+    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 2003, 1, 5); }),
+        u"Cannot create Directory"_qs);
+    QCOMPARE(readAll(DiaryDir + u"/2003"_qs), QByteArray("not a folder"));
+}
+
+void tst_EntryFiles::fileRoundTripsByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("written by Windows") << kWindowsFile;
+    QTest::newRow("invalid bytes")
+        << QByteArrayLiteral("UTF-8 \xE6\x97\xA5\xE8\xA8\x98\r\nzero \0 byte\r\nstray \x82");
+    QTest::newRow("lead byte before a break") << QByteArray("\x82\r\n\xFF\xFD\xA0\x80\r\n");
+}
+
+void tst_EntryFiles::fileRoundTripsByteForByte()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    writeAll(entry(), bytes);
+    FakePane pane;
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.changes, 1);
+    QVERIFY(!pane.text().contains(QChar(0)));
+    QVERIFY(QFile::remove(entry()));
+    saveCurrentEntry(pane.text(), 2003, 1, 5);
+    QCOMPARE(readAll(entry()), bytes);
+}
+
+void tst_EntryFiles::loadsLfOnlyAndSavesCrLf()
+{
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    writeAll(entry(), "a\nb\rc\n\r");
+    FakePane pane;
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.text(), u"a\nb\nc\n\n"_qs);
+    saveCurrentEntry(pane.text(), 2003, 1, 5);
+    QCOMPARE(readAll(entry()), QByteArray("a\r\nb\r\nc\r\n\r\n"));
+}
+
+void tst_EntryFiles::loadingEqualTextRaisesNoNotification()
+{
+    saveCurrentEntry(u"同じ\n"_qs, 2003, 1, 5);
+    FakePane pane;
+    pane.setText(u"同じ\n"_qs);
+    pane.changes = 0;
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.changes, 0);
+    pane.setText(u"違う"_qs);
+    pane.changes = 0;
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.changes, 1);
+    QCOMPARE(pane.text(), u"同じ\n"_qs);
+}
+
+void tst_EntryFiles::unopenableFileRaisesAndLeavesPane_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << u"missing"_qs;
+    QTest::newRow("a folder") << u"folder"_qs;
+    QTest::newRow("a FIFO, which must not hang") << u"fifo"_qs;
+    QTest::newRow("refused by the file system") << u"fault"_qs;
+}
+
+void tst_EntryFiles::unopenableFileRaisesAndLeavesPane()
+{
+    QFETCH(QString, kind);
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    if (kind == u"folder")
+        QVERIFY(QDir().mkdir(entry()));
+    if (kind == u"fifo")
+        QVERIFY(::mkfifo(QFile::encodeName(entry()).constData(), 0600) == 0);
+    if (kind == u"fault") {
+        writeAll(entry(), "text");
+        FileFaults::setHook([](FileFaults::Step step, const QString &) {
+            return step == FileFaults::Step::OpenRead;
+        });
+    }
+    FakePane pane;
+    pane.setText(u"before"_qs);
+    QCOMPARE(messageOf([&] { loadEntryFile(pane, entry()); }),
+        u"ファイル "_qs + entry() + u" は開けません"_qs);
+    QCOMPARE(pane.text(), u"before"_qs);
+    QCOMPARE(pane.changes, 1);
+}
+
+void tst_EntryFiles::oversizedFileIsRefusedWithoutReading_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<char>("fill");
+    QTest::newRow("2 GB sparse file") << qint64(2) * 1024 * 1024 * 1024 << '\0';
+    QTest::newRow("line breaks that grow past the limit") << kPaneCapacityBytes / 2 + 1 << '\n';
+}
+
+void tst_EntryFiles::oversizedFileIsRefusedWithoutReading()
+{
+    QFETCH(qint64, size);
+    QFETCH(char, fill);
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    QFile file(entry());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (fill == '\0')
+        QVERIFY(file.resize(size));
+    else
+        QCOMPARE(file.write(QByteArray(size, fill)), size);
+    file.close();
+    FakePane pane;
+    pane.setText(u"before"_qs);
+    QCOMPARE(messageOf([&] { loadEntryFile(pane, entry()); }),
+        u"文字列の大きさが メモ の制限を越えました"_qs);
+    QCOMPARE(pane.text(), u"before"_qs);
+}
+
+void tst_EntryFiles::failedWriteLeavesOldEntry_data()
+{
+    QTest::addColumn<FileFaults::Step>("step");
+    QTest::addColumn<int>("failingCall");
+    QTest::addColumn<QString>("message");
+    const QString writeError = u"ストリームへの書き込みエラー"_qs;
+    const QString createError = u"ファイル %1 を作成できません"_qs;
+    QTest::newRow("disk full at once") << FileFaults::Step::Write << 1 << writeError;
+    QTest::newRow("disk full part-way") << FileFaults::Step::Write << 2 << writeError;
+    QTest::newRow("sync fails") << FileFaults::Step::Sync << 1 << writeError;
+    QTest::newRow("close fails") << FileFaults::Step::Flush << 1 << writeError;
+    QTest::newRow("create fails") << FileFaults::Step::Create << 1 << createError;
+    QTest::newRow("rename fails") << FileFaults::Step::Rename << 1 << createError;
+}
+
+void tst_EntryFiles::failedWriteLeavesOldEntry()
+{
+    QFETCH(FileFaults::Step, step);
+    QFETCH(int, failingCall);
+    QFETCH(QString, message);
+    saveCurrentEntry(u"old entry"_qs, 2003, 1, 5);
+    int calls = 0;
+    FileFaults::setHook([&](FileFaults::Step s, const QString &path) {
+        return s == step && path == entry() && ++calls == failingCall;
+    });
+    const QString longText(200 * 1024, u'あ'); // several write calls
+    QCOMPARE(messageOf([&] { saveCurrentEntry(longText, 2003, 1, 5); }), message.arg(entry()));
+    QCOMPARE(readAll(entry()), QByteArray("old entry"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+    FileFaults::setHook({});
+    saveCurrentEntry(longText, 2003, 1, 5); // the next save writes it
+    QCOMPARE(readAll(entry()).size(), longText.size() * 2);
+}
+
+void tst_EntryFiles::unencodableTextIsNeverWritten()
+{
+    saveCurrentEntry(u"old"_qs, 2003, 1, 5);
+    QCOMPARE(messageOf([] { saveCurrentEntry(u"new 😀"_qs, 2003, 1, 5); }),
+        u"ストリームへの書き込みエラー"_qs);
+    QCOMPARE(readAll(entry()), QByteArray("old"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+}
+
+void tst_EntryFiles::saveFromLoadNotificationDoesNotWrite()
+{
+    saveCurrentEntry(u"on disk"_qs, 2003, 1, 5);
+    FakePane pane;
+    pane.onChange = [&] { saveCurrentEntry(pane.text() + u" changed"_qs, 2003, 1, 5); };
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.changes, 1);
+    QCOMPARE(readAll(entry()), QByteArray("on disk"));
+    pane.setText(u"typed"_qs); // outside a load the same notification saves
+    QCOMPARE(readAll(entry()), QByteArray("typed changed"));
+}
+
+void tst_EntryFiles::nextSaveRemovesLeftoverTemporaries()
+{
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    const QString folder = DiaryDir + u"/2003/"_qs;
+    writeAll(folder + u".0105.txt.Ab12Cd.tmp"_qs, "half");
+    writeAll(folder + u".0106.txt.Ab12Cd.tmp"_qs, "another day's");
+    writeAll(folder + u".hidden"_qs, "not ours");
+    saveCurrentEntry(u"new"_qs, 2003, 1, 5);
+    QCOMPARE(
+        entriesOfYear(), (QStringList {u".0106.txt.Ab12Cd.tmp"_qs, u".hidden"_qs, u"0105.txt"_qs}));
+}
+
+QTEST_GUILESS_MAIN(tst_EntryFiles)
+#include "tst_entryfiles.moc"
