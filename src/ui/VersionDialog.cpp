@@ -1,0 +1,85 @@
+#include "VersionDialog.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "ui/UiFont.h"
+
+namespace {
+
+QLabel *makeLabel(
+    QWidget *parent, const char *name, const QString &text, int fontHeight, QPoint position)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAccessibleName(text);
+    label->setFont(uiFont(fontHeight));
+    label->move(position);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TOKBottomDlg::TOKBottomDlg(QWidget *parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+            | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("OKBottomDlg"));
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setFont(uiFont(12));
+    setFixedSize(313, 163);
+    createControls();
+}
+
+void TOKBottomDlg::createControls()
+{
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setGeometry(8, 8, 297, 113);
+
+    lblSoftwareName = makeLabel(this, "lblSoftwareName", kSoftwareName, 27, {32, 40});
+    lblVersion = makeLabel(this, "lblVersion", kVersion, 12, {216, 56});
+    lblCopyright = makeLabel(this, "lblCopyright", kCopyright, 12, {96, 96});
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setAccessibleName(QStringLiteral("OK"));
+    OKBtn->setGeometry(231, 132, 75, 25);
+    OKBtn->setDefault(true);
+    OKBtn->setFocus();
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TOKBottomDlg::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        centreOnScreen();
+    QDialog::setVisible(visible);
+}
+
+void TOKBottomDlg::centreOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void TOKBottomDlg::keyPressEvent(QKeyEvent *event)
+{
+    // There is no cancel button, so Esc has nothing to press.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
