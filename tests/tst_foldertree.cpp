@@ -79,7 +79,8 @@ QModelIndex tst_FolderTree::listed(const QString &relative)
 {
     const QModelIndex index = m_tree->indexOfPath(scratch(relative));
     m_tree->expand(index.parent());
-    QTest::qWaitFor([this] { return !m_tree->isListing(); });
+    if (!QTest::qWaitFor([this] { return !m_tree->isListing(); }))
+        qWarning("listing of %s did not finish", qPrintable(relative));
     return m_tree->indexOfPath(scratch(relative));
 }
 

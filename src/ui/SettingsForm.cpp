@@ -65,10 +65,15 @@ TSettings::TSettings(QWidget *parent)
 
 void TSettings::createControls()
 {
-    lblMessage = makeLabel(this, "lblMessage",
-        QStringLiteral("日記データを保管する場所と自動保管するタイミングを指定してください。"
-                       "指定しないと、データの保管ができません。"),
-        16);
+    const QString message
+        = QStringLiteral("日記データを保管する場所と自動保管するタイミングを指定"
+                         "してください。指定しないと、データの保管ができません。");
+    lblMessage = makeLabel(this, "lblMessage", message, 16);
+    // Two lines must fit the 32-pixel band whatever the face's own line spacing.
+    lblMessage->setTextFormat(Qt::RichText);
+    lblMessage->setText(
+        QStringLiteral("<p style=\"line-height:16px; -qt-line-height-type:fixed;\">%1</p>")
+            .arg(message.toHtmlEscaped()));
     lblMessage->setWordWrap(true);
     lblMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblMessage->setAutoFillBackground(true);
