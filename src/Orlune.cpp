@@ -18,8 +18,8 @@ int main(int argc, char *argv[])
 
     // Logout, shutdown and kill go through the same close query, so the entry is saved first.
     TerminationSignals terminationSignals([&frmMain] { frmMain.close(); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &frmMain,
-        [&frmMain](QSessionManager &manager) {
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &frmMain, [&frmMain](QSessionManager &manager) {
             if (!frmMain.close())
                 manager.cancel();
         });

@@ -22,13 +22,20 @@ void tst_ErrorReport::textGetsAFullStopAfterCharactersSortingAfterIt_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("latin") << "Cannot create Directory" << "Cannot create Directory.";
-    QTest::newRow("japanese") << "保存できません" << "保存できません.";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("full stop") << "done." << "done.";
-    QTest::newRow("exclamation sorts before") << "stop!" << "stop!";
-    QTest::newRow("comma sorts before") << "a," << "a,";
-    QTest::newRow("slash sorts after") << "a/" << "a/.";
+    QTest::newRow("latin") << "Cannot create Directory"
+                           << "Cannot create Directory.";
+    QTest::newRow("japanese") << "保存できません"
+                              << "保存できません.";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("full stop") << "done."
+                               << "done.";
+    QTest::newRow("exclamation sorts before") << "stop!"
+                                              << "stop!";
+    QTest::newRow("comma sorts before") << "a,"
+                                        << "a,";
+    QTest::newRow("slash sorts after") << "a/"
+                                       << "a/.";
 }
 
 void tst_ErrorReport::textGetsAFullStopAfterCharactersSortingAfterIt()
@@ -40,7 +47,7 @@ void tst_ErrorReport::textGetsAFullStopAfterCharactersSortingAfterIt()
 
 void tst_ErrorReport::titleIsTheExecutableNameInitialCapital()
 {
-    QCOMPARE(errorReportTitle(), QStringLiteral("Tst_errorreport"));
+    QCOMPARE(errorReportTitle(), QStringLiteral("tst_errorreport"));
 }
 
 void tst_ErrorReport::guardedReportsAndTellsTheCaller()
@@ -51,7 +58,7 @@ void tst_ErrorReport::guardedReportsAndTellsTheCaller()
     QCOMPARE(prompter.messages.size(), 1);
     QCOMPARE(prompter.messages[0].kind, QStringLiteral("error"));
     QCOMPARE(prompter.messages[0].text, QStringLiteral("ファイル x は開けません."));
-    QCOMPARE(prompter.messages[0].title, QStringLiteral("Tst_errorreport"));
+    QCOMPARE(prompter.messages[0].title, QStringLiteral("tst_errorreport"));
 }
 
 void tst_ErrorReport::yearMonthTextRoundTrip_data()

@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
+#include <QToolBar>
 
 #include "DiaryFixture.h"
 #include "storage/Cp932.h"
@@ -205,8 +208,7 @@ void tst_MainForm::unreadableEntryLeavesLaterPanesAsTheyWere()
     QCOMPARE(w.Calendar1->Day(), 9);
     QCOMPARE(f.prompter.messages.size(), 1);
     QCOMPARE(f.prompter.messages[0].text, QStringLiteral("ファイル %1 は開けません.").arg(refused));
-    QCOMPARE(paneTexts(w),
-        QStringList({"2026-09", "2025-09", "2024-08", "2023-08", "2022-08"}));
+    QCOMPARE(paneTexts(w), QStringList({"2026-09", "2025-09", "2024-08", "2023-08", "2022-08"}));
 
     // Written by the program's own code: the error leaves the write to its caller.
     const QString refusedToo = f.entry(2024, 12, 8);
@@ -237,8 +239,8 @@ void tst_MainForm::selectorListsNineYearsAroundTheCalendar()
     f.useDiary();
     TfrmMain &w = f.start();
     QCOMPARE(comboEntries(w.cmbYearMonth),
-        QStringList({"1999/1", "2000/1", "2001/1", "2002/1", "2003/1", "2004/1", "2005/1",
-            "2006/1", "2007/1"}));
+        QStringList({"1999/1", "2000/1", "2001/1", "2002/1", "2003/1", "2004/1", "2005/1", "2006/1",
+            "2007/1"}));
     QCOMPARE(w.cmbYearMonth->currentIndex(), 4);
     QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2003/1"));
     QCOMPARE(w.cmbYearMonth->maxVisibleItems(), 8);
@@ -256,8 +258,8 @@ void tst_MainForm::selectorMovesToTheChosenYear()
     emit w.cmbYearMonth->activated(2);
     QCOMPARE(w.Calendar1->SelectedDate(), QDate(2001, 1, 15));
     QCOMPARE(paneTexts(w),
-        QStringList({QStringLiteral("2001"), QString(), QString(), QString(),
-            QStringLiteral("1997")}));
+        QStringList(
+            {QStringLiteral("2001"), QString(), QString(), QString(), QStringLiteral("1997")}));
     QCOMPARE(comboEntries(w.cmbYearMonth).first(), QStringLiteral("1997/1"));
     QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2001/1"));
     QCOMPARE(*changes, 1);
@@ -280,7 +282,7 @@ void tst_MainForm::selectorReportsTheLeapDayError()
     emit w.cmbYearMonth->activated(3);
     QCOMPARE(f.prompter.messages.size(), 1);
     QCOMPARE(f.prompter.messages[0].text, QStringLiteral("日付に変換できない値が渡されました."));
-    QCOMPARE(f.prompter.messages[0].title, QStringLiteral("Tst_mainform"));
+    QCOMPARE(f.prompter.messages[0].title, QStringLiteral("tst_mainform"));
     QCOMPARE(w.Calendar1->SelectedDate(), QDate(2004, 2, 29));
     QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2003/2"));
 
@@ -300,8 +302,8 @@ void tst_MainForm::selectorTypedText_data()
                                   << QStringLiteral("'abc' は整数ではありません.");
     QTest::newRow("year only") << "2010" << QDate(2026, 12, 8)
                                << QStringLiteral("'2010' は整数ではありません.");
-    QTest::newRow("year out of range") << "10000/1" << QDate(2026, 12, 8)
-                                       << QStringLiteral("日付に変換できない値が渡されました.");
+    QTest::newRow("year out of range")
+        << "10000/1" << QDate(2026, 12, 8) << QStringLiteral("日付に変換できない値が渡されました.");
 }
 
 void tst_MainForm::selectorTypedText()
@@ -321,7 +323,8 @@ void tst_MainForm::selectorTypedText()
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(w.Calendar1->SelectedDate(), date);
     QCOMPARE(f.prompter.messages.isEmpty() ? QString() : f.prompter.messages.last().text, error);
-    QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("%1/%2").arg(date.year()).arg(date.month()));
+    QCOMPARE(
+        w.cmbYearMonth->currentText(), QStringLiteral("%1/%2").arg(date.year()).arg(date.month()));
     QCOMPARE(w.cmbYearMonth->count(), 9);
 }
 
@@ -353,8 +356,8 @@ void tst_MainForm::autosavesAtMultiplesOfTheInterval_data()
     QTest::newRow("ascii") << QString(20, QLatin1Char('a')) << 20 << QByteArray(20, 'a');
     QTest::newRow("full width") << QString(10, QChar(0x3042)) << 10
                                 << QByteArray("\x82\xa0").repeated(10);
-    QTest::newRow("line breaks count two") << QStringLiteral("123456789\n12345678") << 18
-                                           << QByteArray("123456789\r\n12345678");
+    QTest::newRow("line breaks count two")
+        << QStringLiteral("123456789\n123456789") << 19 << QByteArray("123456789\r\n123456789");
 }
 
 void tst_MainForm::autosavesAtMultiplesOfTheInterval()

@@ -25,8 +25,8 @@ QString storableText(const QString &text)
     QString kept;
     kept.reserve(text.size());
     for (qsizetype i = 0; i < text.size();) {
-        const char32_t cp = text.at(i).isHighSurrogate() && i + 1 < text.size()
-                && text.at(i + 1).isLowSurrogate()
+        const char32_t cp
+            = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
             ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
             : text.at(i).unicode();
         const qsizetype units = cp > 0xFFFF ? 2 : 1;
@@ -38,8 +38,7 @@ QString storableText(const QString &text)
     return kept;
 }
 
-DiaryPane::DiaryPane(QWidget *parent)
-    : QPlainTextEdit(parent)
+DiaryPane::DiaryPane(QWidget *parent) : QPlainTextEdit(parent)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -117,8 +116,8 @@ void DiaryPane::inputMethodEvent(QInputMethodEvent *event)
     }
     // Keep the composition and replacement as the input method asked; only the commit is filtered.
     QInputMethodEvent filtered(event->preeditString(), event->attributes());
-    filtered.setCommitString(storableText(event->commitString()), event->replacementStart(),
-        event->replacementLength());
+    filtered.setCommitString(
+        storableText(event->commitString()), event->replacementStart(), event->replacementLength());
     QPlainTextEdit::inputMethodEvent(&filtered);
 }
 

@@ -16,8 +16,7 @@ void reportError(QWidget *parent, const QString &message);
 
 // The boundary where Qt calls into our code: no exception ever unwinds through a Qt frame.
 // Returns false when the handler ended with an error (already reported).
-template<typename F>
-bool guarded(QWidget *parent, F &&handler) noexcept
+template<typename F> bool guarded(QWidget *parent, F &&handler) noexcept
 {
     try {
         handler();

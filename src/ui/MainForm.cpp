@@ -7,8 +7,8 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,16 +45,15 @@ constexpr int kClientWidth = 792;
 constexpr int kClientHeight = 594;
 constexpr int kToolTipShowMs = 2500;
 
-template<typename W>
-W *place(W *widget, const char *name, int left, int top, int width, int height)
+template<typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(left, top, width, height);
     return widget;
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top,
-    int width)
+QLabel *makeLabel(
+    QWidget *parent, const char *name, const QString &text, int left, int top, int width)
 {
     auto *label = place(new QLabel(text, parent), name, left, top, width, 19);
     label->setFont(uiFont(19));
@@ -69,8 +68,7 @@ QString shortHint(const QString &hint)
 
 } // namespace
 
-TfrmMain::TfrmMain(QWidget *parent)
-    : QMainWindow(parent)
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orlune"));
@@ -89,7 +87,19 @@ TfrmMain::TfrmMain(QWidget *parent)
     memToday->setFocus(Qt::OtherFocusReason);
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // The controls outlive this part of the window while QWidget destroys them: nothing they
+    // raise from now on may reach the handlers.
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    for (int i = 0; i < kPaneCount; ++i) {
+        disconnect(pane(i), nullptr, this, nullptr);
+        pane(i)->OnChange = nullptr;
+        pane(i)->OnExit = nullptr;
+    }
+    Calendar1->OnChange = nullptr;
+}
 
 void TfrmMain::createControls()
 {
@@ -111,7 +121,8 @@ void TfrmMain::createControls()
     Calendar1->setStartOfWeek(0);
     Calendar1->setAccessibleName(QStringLiteral("カレンダー"));
 
-    const struct {
+    const struct
+    {
         DiaryPane **pane;
         const char *name;
         int left;
@@ -129,7 +140,7 @@ void TfrmMain::createControls()
         pane->setFont(uiFont(16));
         pane->setAccessibleName(p.label->text());
         p.label->setBuddy(pane);
-        if (pane != memToday) {
+        if (p.pane != &memToday) {
             pane->setReadOnly(true);
             pane->setFrameShape(QFrame::NoFrame);
             pane->setFocusPolicy(Qt::ClickFocus);
@@ -137,7 +148,8 @@ void TfrmMain::createControls()
         }
         *p.pane = pane;
     }
-    memToday->setAccessibleDescription(QStringLiteral("この日の日記を書く欄。自動的に保存されます"));
+    memToday->setAccessibleDescription(
+        QStringLiteral("この日の日記を書く欄。自動的に保存されます"));
 
     btnPreMonth = place(new QPushButton(QStringLiteral("←"), c), "btnPreMonth", 24, 40, 57, 33);
     btnPreMonth->setFont(uiFont(19, true));
@@ -173,7 +185,8 @@ void TfrmMain::createControls()
 
 void TfrmMain::createCommands()
 {
-    struct Definition {
+    struct Definition
+    {
         QAction **action;
         const char *name;
         const char *category;
@@ -253,14 +266,22 @@ void TfrmMain::createToolBar()
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar1->setFocusPolicy(Qt::NoFocus);
-    const struct {
+    const struct
+    {
         QAction *command;
         const char *button;
     } buttons[] = {
-        {FileExit1, "tbtnExit"}, {FileSaveAs1, "tbtnSaveAs"},
-        {FilePrintSetup1, "tbtnPrintSetup"}, {nullptr, "Sep2"}, {EditCut1, "tbtnEditCut"},
-        {EditCopy1, "tbtnEditCopy"}, {EditPaste1, "tbtnEditPaste"}, {nullptr, "Sep1"},
-        {EditSettings, "tbtnSettings"}, {nullptr, "Sep3"}, {Version1, "tbtnVersion"},
+        {FileExit1, "tbtnExit"},
+        {FileSaveAs1, "tbtnSaveAs"},
+        {FilePrintSetup1, "tbtnPrintSetup"},
+        {nullptr, "Sep2"},
+        {EditCut1, "tbtnEditCut"},
+        {EditCopy1, "tbtnEditCopy"},
+        {EditPaste1, "tbtnEditPaste"},
+        {nullptr, "Sep1"},
+        {EditSettings, "tbtnSettings"},
+        {nullptr, "Sep3"},
+        {Version1, "tbtnVersion"},
     };
     for (const auto &b : buttons) {
         if (!b.command) {
@@ -281,25 +302,37 @@ void TfrmMain::bindEvents()
     Calendar1->OnChange = [this](TCalendar &) { Calendar1Change(); };
     memToday->OnChange = [this] { memTodayChange(); };
     memToday->OnExit = [this] { memTodayExit(); };
-    connect(btnPreMonth, &QPushButton::clicked, this, [this] { guarded(this, [this] { btnPreMonthClick(); }); });
-    connect(btnNextMonth, &QPushButton::clicked, this, [this] { guarded(this, [this] { btnNextMonthClick(); }); });
-    connect(cmbYearMonth, &QComboBox::activated, this, [this] { guarded(this, [this] { cmbYearMonthChange(); }); });
+    connect(btnPreMonth, &QPushButton::clicked, this,
+        [this] { guarded(this, [this] { btnPreMonthClick(); }); });
+    connect(btnNextMonth, &QPushButton::clicked, this,
+        [this] { guarded(this, [this] { btnNextMonthClick(); }); });
+    connect(cmbYearMonth, &QComboBox::activated, this,
+        [this] { guarded(this, [this] { cmbYearMonthChange(); }); });
     connect(cmbYearMonth->lineEdit(), &QLineEdit::returnPressed, this,
         [this] { guarded(this, [this] { cmbYearMonthTextConfirmed(); }); });
 
     connect(FileExit1, &QAction::triggered, this, [this] { close(); });
-    connect(FileSaveAs1, &QAction::triggered, this, [this] { guarded(this, [this] { runFileSaveAs1(); }); });
-    connect(FilePrintSetup1, &QAction::triggered, this, [this] { guarded(this, [this] { runFilePrintSetup1(); }); });
-    connect(EditCut1, &QAction::triggered, this, [this] { runEditCommand(EditCut1, &QPlainTextEdit::cut); });
-    connect(EditCopy1, &QAction::triggered, this, [this] { runEditCommand(EditCopy1, &QPlainTextEdit::copy); });
-    connect(EditPaste1, &QAction::triggered, this, [this] { runEditCommand(EditPaste1, &QPlainTextEdit::paste); });
-    connect(Version1, &QAction::triggered, this, [this] { guarded(this, [this] { tbtnVersionClick(); }); });
-    connect(EditSettings, &QAction::triggered, this, [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
+    connect(FileSaveAs1, &QAction::triggered, this,
+        [this] { guarded(this, [this] { runFileSaveAs1(); }); });
+    connect(FilePrintSetup1, &QAction::triggered, this,
+        [this] { guarded(this, [this] { runFilePrintSetup1(); }); });
+    connect(EditCut1, &QAction::triggered, this,
+        [this] { runEditCommand(EditCut1, &QPlainTextEdit::cut); });
+    connect(EditCopy1, &QAction::triggered, this,
+        [this] { runEditCommand(EditCopy1, &QPlainTextEdit::copy); });
+    connect(EditPaste1, &QAction::triggered, this,
+        [this] { runEditCommand(EditPaste1, &QPlainTextEdit::paste); });
+    connect(Version1, &QAction::triggered, this,
+        [this] { guarded(this, [this] { tbtnVersionClick(); }); });
+    connect(EditSettings, &QAction::triggered, this,
+        [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
     connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { updateCommandStates(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+        [this] { updateCommandStates(); });
     for (int i = 0; i < kPaneCount; ++i)
-        connect(pane(i), &QPlainTextEdit::selectionChanged, this, [this] { updateCommandStates(); });
+        connect(
+            pane(i), &QPlainTextEdit::selectionChanged, this, [this] { updateCommandStates(); });
     updateCommandStates();
 }
 
@@ -310,7 +343,8 @@ void TfrmMain::setSettingsDialog(TSettings *dialog)
 
 DiaryPane *TfrmMain::pane(int index) const
 {
-    DiaryPane *const panes[kPaneCount] = {memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo};
+    DiaryPane *const panes[kPaneCount]
+        = {memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo};
     return panes[index];
 }
 
@@ -520,8 +554,8 @@ void TfrmMain::runFileSaveAs1()
         SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
         SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
         SaveDialog->setFileMode(QFileDialog::AnyFile);
-        SaveDialog->setNameFilters({QStringLiteral("テキストファイル (*.txt)"),
-            QStringLiteral("すべてのファイル (*.*)")});
+        SaveDialog->setNameFilters(
+            {QStringLiteral("テキストファイル (*.txt)"), QStringLiteral("すべてのファイル (*.*)")});
         SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
         SaveDialog->setSizeGripEnabled(true);
     }

@@ -20,8 +20,7 @@ void onTerminationSignal(int)
 } // namespace
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *parent)
-    : QObject(parent)
-    , m_onSignal(std::move(onSignal))
+    : QObject(parent), m_onSignal(std::move(onSignal))
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
@@ -49,8 +48,7 @@ TerminationSignals::~TerminationSignals()
 void TerminationSignals::readSignal()
 {
     char buffer[16];
-    while (::read(signalPipe[1], buffer, sizeof buffer) > 0) {
-    }
+    while (::read(signalPipe[1], buffer, sizeof buffer) > 0) { }
     if (m_onSignal)
         m_onSignal();
 }

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-struct YearMonth {
+struct YearMonth
+{
     int year = 0;
     int month = 0;
 };
