@@ -4,12 +4,12 @@
 #include "ui/MainForm.h"
 #include "ui/SettingsForm.h"
 #include "ui/TerminationSignals.h"
-#include "ui/ToolTipStyle.h"
+#include "ui/ProgramStyle.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setStyle(new ToolTipStyle);
+    QApplication::setStyle(new ProgramStyle);
 
     // Created first, so closing it ends the program.
     TfrmMain frmMain;

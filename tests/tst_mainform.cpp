@@ -499,6 +499,14 @@ void tst_MainForm::refusesCharactersThatCannotBeSaved()
     commit.setCommitString(QStringLiteral("日本\U0001F600語"));
     QApplication::sendEvent(w.memToday, &commit);
     QCOMPARE(w.memToday->text(), QStringLiteral("ab日本語"));
+
+    // What an input method types as a wave dash or a minus sign is kept in the code page's form.
+    w.memToday->clear();
+    QInputMethodEvent symbols;
+    symbols.setCommitString(QStringLiteral("10\u301C20\u2212"));
+    QApplication::sendEvent(w.memToday, &symbols);
+    QCOMPARE(w.memToday->text(), QStringLiteral("10\uFF5E20\uFF0D"));
+    QCOMPARE(Cp932::encode(w.memToday->text()), QByteArray("10\x81\x60" "20\x81\x7c"));
 }
 
 void tst_MainForm::settingsCheckOnFirstKeystroke()

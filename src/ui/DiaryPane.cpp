@@ -16,10 +16,32 @@ bool isPaneBreak(QChar c)
     return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
 }
 
+// Input methods on Linux type some symbols in their JIS form; the diary's code page has the
+// same-looking character at another code point, which is what Windows input would have typed.
+char16_t codePageForm(char16_t c)
+{
+    switch (c) {
+    case 0x301C: return 0xFF5E; // wave dash → full-width tilde
+    case 0x2016: return 0x2225; // double vertical line → parallel to
+    case 0x2212: return 0xFF0D; // minus sign → full-width hyphen-minus
+    case 0x2014: return 0x2015; // em dash → horizontal bar
+    case 0x00A2: return 0xFFE0; // cent sign
+    case 0x00A3: return 0xFFE1; // pound sign
+    case 0x00AC: return 0xFFE2; // not sign
+    case 0x00A6: return 0xFFE4; // broken bar
+    default: return c;
+    }
+}
+
 } // namespace
 
-QString storableText(const QString &text)
+QString storableText(const QString &typed)
 {
+    if (Cp932::canEncode(typed))
+        return typed;
+    QString text = typed;
+    for (QChar &c : text)
+        c = QChar(codePageForm(c.unicode()));
     if (Cp932::canEncode(text))
         return text;
     QString kept;

@@ -40,5 +40,6 @@ private:
     bool m_programChange = false;
 };
 
-// The storable part of text; beeps when anything had to be left out.
+// The storable part of typed text, with symbols an input method types in their JIS form turned
+// into the code page's own; beeps when anything had to be left out.
 QString storableText(const QString &text);
