@@ -1,15 +1,23 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSessionManager>
+#include <QTranslator>
 
 #include "ui/MainForm.h"
+#include "ui/ProgramStyle.h"
 #include "ui/SettingsForm.h"
 #include "ui/TerminationSignals.h"
-#include "ui/ProgramStyle.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setStyle(new ProgramStyle);
+    // The toolkit's own dialogs (file choice, printer set-up) speak the desktop's language.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
 
     // Created first, so closing it ends the program.
     TfrmMain frmMain;
