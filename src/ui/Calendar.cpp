@@ -1,11 +1,13 @@
 #include "Calendar.h"
 
+#include <QAccessible>
 #include <QLocale>
 #include <QPainter>
 #include <QScopeGuard>
 
 #include <algorithm>
 
+#include "CalendarAccessible.h"
 #include "EConvertError.h"
 
 namespace {
@@ -34,14 +36,17 @@ const QStringList &shortDayNames()
 
 } // namespace
 
-TCalendar::TCalendar(QWidget *parent) : TCustomGrid(parent), m_date(today())
+TCalendar::TCalendar(QWidget *parent)
+    : TCustomGrid(parent), m_date(today()), m_announcedDate(m_date)
 {
+    CalendarAccessible::install();
     shortDayNames();
     setColCount(7);
     setRowCount(7);
     setFixedRows(1);
     setGridLineWidth(1);
     setAccessibleName(QStringLiteral("カレンダー"));
+    setAccessibleDescription(QStringLiteral("矢印キーで日を選びます"));
     Relayout();
 }
 
@@ -180,8 +185,18 @@ void TCalendar::Relayout()
     m_firstCellOffset = shift == 0 ? -5 : 2 - shift;
     const int cell = Day() - m_firstCellOffset;
     MoveCurrent(cell % 7, cell / 7 + 1);
-    setAccessibleDescription(QStringLiteral("%1年%2月%3日").arg(Year()).arg(Month()).arg(Day()));
+    announceDate();
     update();
+}
+
+// A screen reader reads the date as the calendar's value and hears when it changes.
+void TCalendar::announceDate()
+{
+    if (m_date == m_announcedDate)
+        return;
+    m_announcedDate = m_date;
+    QAccessibleValueChangeEvent event(this, spokenDate(m_date));
+    QAccessible::updateAccessibility(&event);
 }
 
 void TCalendar::Change()

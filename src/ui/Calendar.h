@@ -11,6 +11,8 @@
 // under a row of weekday names. Every change of the date is reported through OnChange.
 class TCalendar : public TCustomGrid
 {
+    Q_OBJECT
+
 public:
     explicit TCalendar(QWidget *parent);
 
@@ -63,5 +65,6 @@ private:
     bool m_useCurrentDate = true;
     bool m_readOnly = false;
     bool m_updating = false;
+    QDate m_announcedDate;
     int m_firstCellOffset = 1;
 };

@@ -66,6 +66,12 @@ QString shortHint(const QString &hint)
     return hint.section(QLatin1Char('|'), 0, 0);
 }
 
+// The long part of a hint: the text after the first "|"; empty when there is none.
+QString longHint(const QString &hint)
+{
+    return hint.section(QLatin1Char('|'), 1);
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
@@ -119,7 +125,6 @@ void TfrmMain::createControls()
 
     Calendar1 = place(new TCalendar(c), "Calendar1", 16, 80, 249, 217);
     Calendar1->setStartOfWeek(0);
-    Calendar1->setAccessibleName(QStringLiteral("カレンダー"));
 
     const struct
     {
@@ -141,6 +146,8 @@ void TfrmMain::createControls()
         pane->setAccessibleName(p.label->text());
         p.label->setBuddy(pane);
         if (p.pane != &memToday) {
+            pane->setAccessibleDescription(
+                QStringLiteral("同じ月日の過去の日記。読むだけの欄です"));
             pane->setReadOnly(true);
             pane->setFrameShape(QFrame::NoFrame);
             pane->setFocusPolicy(Qt::ClickFocus);
@@ -160,6 +167,14 @@ void TfrmMain::createControls()
     cmbYearMonth->setInsertPolicy(QComboBox::NoInsert);
     cmbYearMonth->setMaxVisibleItems(8);
     cmbYearMonth->setAccessibleName(QStringLiteral("年月"));
+    // An editable combo box reports its text as its name here; a screen reader names it
+    // after the label it is the buddy of.
+    auto *lblYearMonth = new QLabel(QStringLiteral("年月"), c);
+    lblYearMonth->setObjectName(QStringLiteral("lblYearMonth"));
+    lblYearMonth->setBuddy(cmbYearMonth);
+    lblYearMonth->hide();
+    cmbYearMonth->setAccessibleDescription(
+        QStringLiteral("一覧から選ぶか、2020/5 のように入力して Enter で移ります"));
     cmbYearMonth->setEditText(QStringLiteral("cmbYearMonth"));
     btnNextMonth = place(new QPushButton(QStringLiteral("→"), c), "btnNextMonth", 200, 40, 57, 33);
     btnNextMonth->setFont(uiFont(19, true));
@@ -171,6 +186,7 @@ void TfrmMain::createControls()
 
     StatusBar1 = place(new QStatusBar(c), "StatusBar1", 0, 575, 792, 19);
     StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setAccessibleName(QStringLiteral("ステータスバー"));
 
     memDiaryToSave = place(new QPlainTextEdit(c), "memDiaryToSave", 688, 32, 33, 33);
     memDiaryToSave->setVisible(false);
@@ -238,6 +254,7 @@ void TfrmMain::createMenus()
 {
     QMenuBar *MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->setAccessibleName(QStringLiteral("メニューバー"));
     QMenu *File1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
     File1->setObjectName(QStringLiteral("File1"));
     File1->addAction(FileSaveAs1);
@@ -266,6 +283,7 @@ void TfrmMain::createToolBar()
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar1->setFocusPolicy(Qt::NoFocus);
+    ToolBar1->setAccessibleName(QStringLiteral("ツールバー"));
     const struct
     {
         QAction *command;
@@ -291,6 +309,10 @@ void TfrmMain::createToolBar()
         ToolBar1->addAction(b.command);
         QWidget *button = ToolBar1->widgetForAction(b.command);
         button->setObjectName(QLatin1String(b.button));
+        // Read aloud as the command's short hint, not the menu caption with its mnemonic.
+        const QString hint = b.command->property("hint").toString();
+        button->setAccessibleName(shortHint(hint));
+        button->setAccessibleDescription(longHint(hint));
         button->setFocusPolicy(Qt::NoFocus);
         button->setFixedSize(23, 22);
         button->installEventFilter(this);

@@ -85,12 +85,20 @@ void TSettings::createControls()
     lblDirectory = makeLabel(this, "lblDirectory", directoryCaption, 16);
     ShellTreeView1 = makeControl<FolderTree>(this, "ShellTreeView1", directoryCaption);
     ShellTreeView1->setFont(uiFont(12));
+    ShellTreeView1->setAccessibleDescription(QStringLiteral(
+        "日記を保存するフォルダーを選びます。右クリックで新しいフォルダーを作れます"));
+    lblDirectory->setBuddy(ShellTreeView1);
 
     const QString toSaveCaption = QStringLiteral("自動保存する更新文字数");
     lblToSave = makeLabel(this, "lblToSave", toSaveCaption, 16);
     sedtNumberOfChars = new NumberSpinBox(kMinimumChars, kMaximumChars, kMaxCharsLength, this);
     sedtNumberOfChars->setObjectName(QStringLiteral("sedtNumberOfChars"));
     sedtNumberOfChars->setAccessibleName(toSaveCaption);
+    sedtNumberOfChars->setAccessibleDescription(QStringLiteral(
+        "%1 から %2 まで。書いた文字数（バイト数）がこの数の倍数になるたびに自動保存します")
+                                                    .arg(kMinimumChars)
+                                                    .arg(kMaximumChars));
+    lblToSave->setBuddy(sedtNumberOfChars);
     sedtNumberOfChars->setFont(uiFont(16));
     sedtNumberOfChars->setValue(kDesignedChars);
     lblMoji = makeLabel(this, "lblMoji", QStringLiteral("文字"), 16);
