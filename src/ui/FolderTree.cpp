@@ -15,15 +15,12 @@ FolderTree::FolderTree(QWidget *parent)
     : QTreeView(parent), m_model(std::make_unique<FolderModel>(&m_icons))
 {
     setModel(m_model.get());
-    for (int column = 1; column < m_model->columnCount(); ++column)
-        hideColumn(column);
     header()->hide();
     setRootIsDecorated(false);
     setIndentation(19);
     setUniformRowHeights(true);
     setSelectionMode(SingleSelection);
     setEditTriggers(SelectedClicked | EditKeyPressed);
-    sortByColumn(0, Qt::AscendingOrder);
 
     auto *delegate = new FolderDelegate(this);
     delegate->onNameEdited = [this](const QModelIndex &index, const QString &name) {
@@ -66,6 +63,8 @@ FolderTree::~FolderTree()
 
 void FolderTree::fill(const QString &homePath)
 {
+    if (!m_filled)
+        prepareColumns();
     collapseAll();
     // Without a root path the model lists nothing; nothing is watched all the same.
     const QModelIndex root = m_model->setRootPath(QDir::rootPath());
@@ -79,6 +78,15 @@ void FolderTree::fill(const QString &homePath)
     }
     m_filled = true;
     m_revealSelection = true;
+}
+
+void FolderTree::prepareColumns()
+{
+    // Each step lays the view out again, and sorting builds the collator for natural order:
+    // paid when the tree is first filled, not when it is made at start-up.
+    for (int column = 1; column < m_model->columnCount(); ++column)
+        hideColumn(column);
+    sortByColumn(0, Qt::AscendingOrder);
 }
 
 QModelIndex FolderTree::indexOfPath(const QString &path) const

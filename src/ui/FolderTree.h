@@ -24,6 +24,7 @@ public:
     ~FolderTree() override;
 
     // Shows "/" expanded one level, then selects the home folder with the way to it open.
+    // Nothing is listed, sorted or laid out before the first fill.
     void fill(const QString &homePath);
     bool isFilled() const { return m_filled; }
 
@@ -49,6 +50,7 @@ protected:
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    void prepareColumns();
     void buildContextMenu();
     void openContextMenu(const QPoint &position);
     void showSelectionWhileFocused();
