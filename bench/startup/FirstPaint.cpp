@@ -53,7 +53,7 @@ long residentKib(pid_t pid)
 void stop(pid_t pid)
 {
     ::kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         if (::waitpid(pid, nullptr, WNOHANG) == pid)
             return;
         ::usleep(10000);
