@@ -26,10 +26,8 @@ QString diaryText(qsizetype bytes, QChar tag = QLatin1Char('a'))
 {
     const QString line = QStringLiteral("今日は晴れ。駅まで5キロ歩いて、帰りに本屋へ寄った。") + tag
         + QLatin1Char('\n');
-    QString text;
-    while (diaryTextByteLength(text) < bytes)
-        text += line;
-    return text;
+    const qsizetype lineBytes = diaryTextByteLength(line);
+    return line.repeated(int((bytes + lineBytes - 1) / lineBytes));
 }
 
 // The program's windows over a diary in a temporary folder, with the settings file beside a
@@ -127,8 +125,8 @@ void sendKey(QWidget *target, int key, const QString &text)
 void prepareToday(TfrmMain &w, qsizetype bytes, int remainder)
 {
     QString text = diaryText(bytes);
-    while (diaryTextByteLength(text) % CharsToSave != remainder)
-        text += QLatin1Char('x');
+    const qsizetype length = diaryTextByteLength(text);
+    text += QString((remainder - length % CharsToSave + CharsToSave) % CharsToSave, u'x');
     w.memToday->setPlainText(text);
     w.memToday->moveCursor(QTextCursor::End);
     w.memToday->setFocus();
