@@ -3,11 +3,18 @@
 #include <QMetaProperty>
 #include <QStyle>
 
-FolderDelegate::FolderDelegate(QWidget *tree)
-    : QStyledItemDelegate(tree)
-    , m_openFolderIcon(QIcon::fromTheme(
-          QStringLiteral("folder-open"), tree->style()->standardIcon(QStyle::SP_DirOpenIcon)))
-{ }
+FolderDelegate::FolderDelegate(QWidget *tree) : QStyledItemDelegate(tree), m_tree(tree) { }
+
+const QIcon &FolderDelegate::openFolderIcon() const
+{
+    // Looked up in the icon theme when first drawn, not when the dialog is made at start-up.
+    if (!m_openFolderIconLoaded) {
+        m_openFolderIcon = QIcon::fromTheme(
+            QStringLiteral("folder-open"), m_tree->style()->standardIcon(QStyle::SP_DirOpenIcon));
+        m_openFolderIconLoaded = true;
+    }
+    return m_openFolderIcon;
+}
 
 void FolderDelegate::setModelData(
     QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const
@@ -24,5 +31,5 @@ void FolderDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelI
         return;
     // The root keeps its drive icon; only folders open.
     if (index.parent().isValid())
-        option->icon = m_openFolderIcon;
+        option->icon = openFolderIcon();
 }

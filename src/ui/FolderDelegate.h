@@ -22,5 +22,9 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 
 private:
-    QIcon m_openFolderIcon;
+    const QIcon &openFolderIcon() const;
+
+    QWidget *m_tree;
+    mutable QIcon m_openFolderIcon;
+    mutable bool m_openFolderIconLoaded = false;
 };

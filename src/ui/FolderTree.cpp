@@ -11,19 +11,14 @@
 #include "storage/Exception.h"
 #include "ui/ErrorReport.h"
 
-FolderTree::FolderTree(QWidget *parent)
-    : QTreeView(parent), m_model(std::make_unique<FolderModel>(&m_icons))
+FolderTree::FolderTree(QWidget *parent) : QTreeView(parent)
 {
-    setModel(m_model.get());
-    for (int column = 1; column < m_model->columnCount(); ++column)
-        hideColumn(column);
     header()->hide();
     setRootIsDecorated(false);
     setIndentation(19);
     setUniformRowHeights(true);
     setSelectionMode(SingleSelection);
     setEditTriggers(SelectedClicked | EditKeyPressed);
-    sortByColumn(0, Qt::AscendingOrder);
 
     auto *delegate = new FolderDelegate(this);
     delegate->onNameEdited = [this](const QModelIndex &index, const QString &name) {
@@ -32,15 +27,6 @@ FolderTree::FolderTree(QWidget *parent)
         m_nameEdited = true;
     };
     setItemDelegate(delegate);
-
-    connect(m_model.get(), &FolderModel::listingStarted, this, &FolderTree::listingStarted);
-    connect(m_model.get(), &QFileSystemModel::directoryLoaded, this, &FolderTree::listingFinished);
-    // Folders listed after the filling push the selected one down; follow it until the user
-    // takes over.
-    connect(
-        m_model.get(), &QAbstractItemModel::rowsInserted, this, &FolderTree::keepSelectionInView);
-    connect(
-        m_model.get(), &QAbstractItemModel::layoutChanged, this, &FolderTree::keepSelectionInView);
     buildContextMenu();
 
     // The selection is drawn only while the tree (or its name editor) has the focus.
@@ -66,6 +52,8 @@ FolderTree::~FolderTree()
 
 void FolderTree::fill(const QString &homePath)
 {
+    if (!m_model)
+        attachModel();
     collapseAll();
     // Without a root path the model lists nothing; nothing is watched all the same.
     const QModelIndex root = m_model->setRootPath(QDir::rootPath());
@@ -81,8 +69,31 @@ void FolderTree::fill(const QString &homePath)
     m_revealSelection = true;
 }
 
+void FolderTree::attachModel()
+{
+    // The model sorts, with a collator for natural order, as soon as the event loop runs, each
+    // column step lays the view out again, and listing looks up icons: paid when the tree is
+    // first filled, not when it is made at start-up.
+    m_model = std::make_unique<FolderModel>(&m_icons);
+    setModel(m_model.get());
+    for (int column = 1; column < m_model->columnCount(); ++column)
+        hideColumn(column);
+    sortByColumn(0, Qt::AscendingOrder);
+
+    connect(m_model.get(), &FolderModel::listingStarted, this, &FolderTree::listingStarted);
+    connect(m_model.get(), &QFileSystemModel::directoryLoaded, this, &FolderTree::listingFinished);
+    // Folders listed after the filling push the selected one down; follow it until the user
+    // takes over.
+    connect(
+        m_model.get(), &QAbstractItemModel::rowsInserted, this, &FolderTree::keepSelectionInView);
+    connect(
+        m_model.get(), &QAbstractItemModel::layoutChanged, this, &FolderTree::keepSelectionInView);
+}
+
 QModelIndex FolderTree::indexOfPath(const QString &path) const
 {
+    if (!m_model)
+        return {};
     return m_model->index(path);
 }
 
@@ -94,6 +105,8 @@ void FolderTree::selectFolder(const QModelIndex &index)
 
 QString FolderTree::selectedPath() const
 {
+    if (!m_model)
+        return {};
     const QModelIndexList selected = selectionModel()->selectedRows();
     if (selected.isEmpty())
         return {};
@@ -135,7 +148,7 @@ void FolderTree::renameSelected()
 
 void FolderTree::renameFolder(const QModelIndex &index, const QString &newName)
 {
-    if (!(m_model->flags(index) & Qt::ItemIsEditable))
+    if (!m_model || !(m_model->flags(index) & Qt::ItemIsEditable))
         return;
     // An emptied name is an abandoned edit, as in a file manager.
     if (newName.isEmpty() || newName == m_model->fileName(index))

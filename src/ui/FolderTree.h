@@ -24,6 +24,7 @@ public:
     ~FolderTree() override;
 
     // Shows "/" expanded one level, then selects the home folder with the way to it open.
+    // There is no model before the first fill: nothing is listed, sorted or laid out.
     void fill(const QString &homePath);
     bool isFilled() const { return m_filled; }
 
@@ -38,6 +39,7 @@ public:
     // Renames on disk when the folder may be renamed; a refusal raises an error.
     void renameFolder(const QModelIndex &index, const QString &newName);
 
+    // Null until the first fill.
     FolderModel *folderModel() const { return m_model.get(); }
     QMenu *contextMenu() const { return m_menu; }
     bool isListing() const { return !m_listing.isEmpty(); }
@@ -49,6 +51,7 @@ protected:
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    void attachModel();
     void buildContextMenu();
     void openContextMenu(const QPoint &position);
     void showSelectionWhileFocused();

@@ -59,8 +59,6 @@ TSettings::TSettings(QWidget *parent)
     createControls();
     placeControls();
     bindEvents();
-    // Cheap: the model lists "/" in its own thread, and the way to the home folder is a few stats.
-    ShellTreeView1->fill(QDir::homePath());
 }
 
 void TSettings::createControls()
@@ -141,6 +139,10 @@ void TSettings::bindEvents()
 
 void TSettings::setVisible(bool visible)
 {
+    // The tree is filled just before it can first be seen: listing folders and looking up their
+    // icons would otherwise hold up the main window at start-up.
+    if (visible && !ShellTreeView1->isFilled())
+        ShellTreeView1->fill(QDir::homePath());
     if (visible && !isVisible() && !m_placed)
         centreOnScreen();
     QDialog::setVisible(visible);

@@ -1,0 +1,1 @@
+orlune_add_test(tst_deferredtree GUI)
