@@ -64,7 +64,8 @@ std::optional<int> reference(QStringView s)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Bytes as Latin-1 reach every ASCII form; as UTF-16 they add look-alike digits and spaces.
-    const QString latin = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString latin
+        = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     FUZZ_CHECK(parseIntegerText(latin) == reference(latin));
     QString wide(qsizetype(size / 2), Qt::Uninitialized);
     std::memcpy(wide.data(), data, size / 2 * 2);
@@ -75,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::memcpy(&value, data, 4);
         FUZZ_CHECK(parseIntegerText(QString::number(value)) == value);
         FUZZ_CHECK(parseIntegerText(u"0x"_qs + QString::number(uint32_t(value), 16)) == value);
-        FUZZ_CHECK(parseIntegerText(u"  $"_qs + QString::number(uint32_t(value), 16).toUpper())
-            == value);
+        FUZZ_CHECK(
+            parseIntegerText(u"  $"_qs + QString::number(uint32_t(value), 16).toUpper()) == value);
     }
     return 0;
 }

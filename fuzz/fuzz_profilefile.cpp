@@ -7,15 +7,35 @@
 #include "storage/Exception.h"
 #include "storage/ProfileFile.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QDir>
 #include <QList>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
 namespace {
+
+// Takes the input apart from its front: choices, names and the value, then the file itself.
+class Input
+{
+public:
+    Input(const uint8_t *data, size_t size) : m_data(data), m_size(size) { }
+    uint8_t byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+    QByteArray bytes(size_t n)
+    {
+        n = std::min(n, m_size - m_pos);
+        const QByteArray out(reinterpret_cast<const char *>(m_data + m_pos), qsizetype(n));
+        m_pos += n;
+        return out;
+    }
+    QByteArray rest() { return bytes(m_size - m_pos); }
+
+private:
+    const uint8_t *m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+};
 
 struct Line
 {
@@ -31,7 +51,8 @@ QList<Line> lines(const QByteArray &bytes)
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (bytes[i] != '\r' && bytes[i] != '\n')
             continue;
-        const qsizetype n = bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
+        const qsizetype n
+            = bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
         out.append({bytes.mid(start, i - start), bytes.mid(i, n)});
         i += n - 1;
         start = i + 1;
@@ -49,23 +70,20 @@ bool sameName(const QString &a, const QString &b)
 // A name as the program writes them: plain text that survives being put in its line.
 bool usableName(const QString &name, QStringView around)
 {
-    if (name.isEmpty() || name.front().isSpace() || name.back().isSpace()
-        || name.contains(u'\r') || name.contains(u'\n') || name.contains(u'=')
-        || name.contains(u'[') || name.contains(u']') || name.startsWith(u';')
-        || name.contains(u'"') || name.contains(u'\''))
+    if (name.isEmpty() || name.front().isSpace() || name.back().isSpace() || name.contains(u'\r')
+        || name.contains(u'\n') || name.contains(u'=') || name.contains(u'[') || name.contains(u']')
+        || name.startsWith(u';') || name.contains(u'"') || name.contains(u'\''))
         return false;
     const QString line = around.left(1).toString() + name + around.sliced(1).toString();
     return Cp932::decode(Cp932::encode(line)) == line;
 }
 
-QString pickName(FuzzedDataProvider &fdp, std::initializer_list<const char16_t *> known,
-    QStringView around)
+QString pickName(Input &in, std::initializer_list<const char16_t *> known, QStringView around)
 {
-    const uint8_t choice = fdp.ConsumeIntegral<uint8_t>();
+    const uint8_t choice = in.byte();
     if (choice < known.size())
         return QString::fromUtf16(known.begin()[choice]);
-    const std::string raw = fdp.ConsumeRandomLengthString(16);
-    const QString name = Cp932::decode(QByteArrayView(raw.data(), qsizetype(raw.size())));
+    const QString name = Cp932::decode(in.bytes(in.byte() % 16));
     return usableName(name, around) ? name : QString::fromUtf16(*known.begin());
 }
 
@@ -88,8 +106,8 @@ QList<std::pair<QString, QString>> mentionedKeys(const QList<Line> &file)
 
 // The new file is the old one with the key line replaced or added (after a new section line
 // when the section was missing, and a line break after an unterminated last line).
-void checkOtherLinesKept(const QList<Line> &before, const QList<Line> &after, bool replaced,
-    const QByteArray &keyStart)
+void checkOtherLinesKept(
+    const QList<Line> &before, const QList<Line> &after, bool replaced, const QByteArray &keyStart)
 {
     qsizetype prefix = 0;
     while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
@@ -123,15 +141,14 @@ void checkOtherLinesKept(const QList<Line> &before, const QList<Line> &after, bo
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FuzzedDataProvider fdp(data, size);
-    const QString section = pickName(fdp, {u"Data", u"data", u"DATA", u"Other", u"日記"}, u"[]");
+    Input in(data, size);
+    const QString section = pickName(in, {u"Data", u"data", u"DATA", u"Other", u"日記"}, u"[]");
     const QString key
-        = pickName(fdp, {u"Dir", u"dir", u"NumberOfCharsToSave", u"Key", u"キー"}, u"=");
-    const std::string rawValue = fdp.ConsumeRandomLengthString(3000);
-    const QString value = Cp932::decode(QByteArrayView(rawValue.data(), qsizetype(rawValue.size())));
-    const bool fileExists = fdp.ConsumeBool();
-    const std::string rest = fdp.ConsumeRemainingBytesAsString();
-    const QByteArray before = fileExists ? QByteArray(rest.data(), qsizetype(rest.size())) : QByteArray();
+        = pickName(in, {u"Dir", u"dir", u"NumberOfCharsToSave", u"Key", u"キー"}, u"=");
+    const size_t valueLength = (in.byte() | size_t(in.byte()) << 8) % 3000;
+    const QString value = Cp932::decode(in.bytes(valueLength));
+    const bool fileExists = in.byte() % 2 == 0;
+    const QByteArray before = fileExists ? in.rest() : QByteArray();
 
     const QString path = fuzzFolder() + u"/Orlune.ini"_qs;
     QFile::remove(path);
