@@ -2,6 +2,7 @@
 # hostile files met by the real program, private modes, and the fuzzers' findings replayed.
 orlune_add_test(tst_faults GUI)
 orlune_add_test(tst_privacy)
+orlune_add_test(tst_fuzzfindings)
 
 orlune_add_test(tst_crashcampaign)
 add_dependencies(tst_crashcampaign entry_save_loop)

@@ -119,6 +119,36 @@ void layOut(Hostile kind, const QString &root, QDate today)
     }
 }
 
+// CPU time of a process, in clock ticks.
+qint64 cpuTicks(pid_t pid)
+{
+    QFile stat(u"/proc/%1/stat"_qs.arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
+// True once the process has used no CPU for 300 ms: its start-up is over.
+bool waitUntilIdle(pid_t pid, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = -1;
+    int quiet = 0;
+    while (clock.elapsed() < timeoutMs) {
+        const qint64 now = cpuTicks(pid);
+        quiet = now == last ? quiet + 1 : 0;
+        if (quiet >= 3)
+            return true;
+        last = now;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
 void expectSavedThenRestore(
     const QString &entry, const QByteArray &original, const QByteArray &saved)
 {
@@ -196,7 +226,9 @@ void tst_Hostile::windowMeetsHostileFiles()
     clock.start();
     TfrmMain &w = f.start();
     qInfo("start-up took %lld ms", clock.elapsed());
-    QVERIFY(clock.elapsed() < 1000);
+    // A hang, not speed: the bound holds a loaded machine under the sanitizers. The real
+    // program's answer to SIGTERM is held to a second below.
+    QVERIFY(clock.elapsed() < 5000);
     QCOMPARE(f.prompter.modalRuns, 0);
     QCOMPARE(f.prompter.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
@@ -238,7 +270,9 @@ void tst_Hostile::programMeetsHostileFiles()
     QVERIFY(program.waitForStarted(5000));
     QTest::qWait(1000);
     QCOMPARE(program.state(), QProcess::Running);
-    QTest::qWait(1000); // start-up under the sanitizers, so the signal meets the running loop
+    // Start-up under the sanitizers on a loaded machine takes its time; a hang in a busy loop
+    // never settles, a hang in a blocking call fails the SIGTERM answer below.
+    QVERIFY(waitUntilIdle(pid_t(program.processId()), 20000));
     for (int term = 1; term < terms; ++term) {
         ::kill(pid_t(program.processId()), SIGTERM);
         QTest::qWait(1000);
