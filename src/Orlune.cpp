@@ -3,11 +3,29 @@
 #include <QLocale>
 #include <QSessionManager>
 #include <QTranslator>
+#include <QWidget>
 
 #include "ui/MainForm.h"
 #include "ui/ProgramStyle.h"
 #include "ui/SettingsForm.h"
 #include "ui/TerminationSignals.h"
+
+namespace {
+
+// A message box or dialog still open would keep the program running after its main window
+// closed: each is answered as its close box would answer it, and once their loops have ended
+// the close query runs, which saves the entry (or reports why not and keeps the window open).
+void closeOnTermination(TfrmMain &frmMain)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->isModal())
+            window->close();
+    }
+    QMetaObject::invokeMethod(
+        &frmMain, [&frmMain] { frmMain.close(); }, Qt::QueuedConnection);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -25,7 +43,7 @@ int main(int argc, char *argv[])
     frmMain.setSettingsDialog(&Settings);
 
     // Logout, shutdown and kill go through the same close query, so the entry is saved first.
-    TerminationSignals terminationSignals([&frmMain] { frmMain.close(); });
+    TerminationSignals terminationSignals([&frmMain] { closeOnTermination(frmMain); });
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &frmMain, [&frmMain](QSessionManager &manager) {
             if (!frmMain.close())

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -40,6 +42,8 @@ struct Tables
     std::array<char16_t, 128 * 256> pair {}; // index (lead - 0x80) * 256 + trail; 0: undefined
     std::array<uint16_t, 65536> bytes {}; // one byte, or lead << 8 | trail
     std::array<uint8_t, 65536> length {}; // 0: no code page 932 form
+    // Every form of a character that has several (the duplicate codes), lead << 8 | trail.
+    std::unordered_map<char16_t, std::vector<uint16_t>> forms;
 
     Tables()
     {
@@ -100,6 +104,34 @@ struct Tables
         pair[(lead - 0x80) * 256 + trail] = c;
         bytes[c] = uint16_t(uint8_t(back[0]) << 8 | uint8_t(back[1]));
         length[c] = 2;
+        if (back[0] != in[0] || back[1] != in[1]) {
+            std::vector<uint16_t> &f = forms[c];
+            if (f.empty())
+                f.push_back(bytes[c]);
+            f.push_back(uint16_t(lead << 8 | trail));
+        }
+    }
+
+    bool isPair(uint8_t lead, uint8_t trail) const
+    {
+        return isLeadByte(lead) && isTrailByte(trail) && pair[(lead - 0x80) * 256 + trail] != 0;
+    }
+
+    // The form of c to write after the escaped byte before: one that does not join it into a
+    // double-byte character on reading. A text read from a file always has one, since it was
+    // read that way; otherwise Windows' own form.
+    uint16_t formAfter(uint8_t before, char16_t c) const
+    {
+        if (!isPair(before, uint8_t(bytes[c] >> 8)))
+            return bytes[c];
+        const auto it = forms.find(c);
+        if (it != forms.end()) {
+            for (uint16_t form : it->second) {
+                if (!isPair(before, uint8_t(form >> 8)))
+                    return form;
+            }
+        }
+        return bytes[c];
     }
 };
 
@@ -193,21 +225,29 @@ QByteArray encode(QStringView text)
     QByteArray out(2 * n, Qt::Uninitialized);
     char *d = out.data();
     char *const begin = d;
+    bool afterEscape = false;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = p[i];
         switch (t.length[c]) {
         case 1:
             *d++ = char(t.bytes[c]);
             break;
-        case 2:
-            *d++ = char(t.bytes[c] >> 8);
-            *d++ = char(t.bytes[c] & 0xFF);
+        case 2: {
+            // Windows' form of a duplicate code may begin with a byte that an escaped lead byte
+            // before it would take as its trail, changing the text on the next reading.
+            const uint16_t form = afterEscape ? t.formAfter(uint8_t(d[-1]), c) : t.bytes[c];
+            *d++ = char(form >> 8);
+            *d++ = char(form & 0xFF);
             break;
+        }
         default:
             if (c != kEscapeHigh || i + 1 >= n || !isEscapeLow(p[i + 1]))
                 throwUnencodable();
             *d++ = char(p[++i] - kEscapeLowBase);
+            afterEscape = true;
+            continue;
         }
+        afterEscape = false;
     }
     out.truncate(d - begin);
     return out;

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -76,7 +77,7 @@ struct ParsedLine
     QString value;
 };
 
-ParsedLine parseLine(const QByteArray &content)
+ParsedLine parseLine(QByteArrayView content)
 {
     const QString decoded = Cp932::decode(content);
     const QStringView line = trimBlanks(decoded);
@@ -92,6 +93,21 @@ ParsedLine parseLine(const QByteArray &content)
     if (isQuoted(value))
         value = value.sliced(1, value.size() - 2);
     return {ParsedLine::Key, trimBlanks(line.left(equals)).toString(), value.toString()};
+}
+
+// Byte tests that rule a line out before it is decoded: blanks are single bytes, and "[" at the
+// start and "=" anywhere (below the trail bytes) cannot belong to a double-byte character.
+bool mayBeSection(QByteArrayView content)
+{
+    qsizetype i = 0;
+    while (i < content.size() && (content[i] == ' ' || content[i] == '\t'))
+        ++i;
+    return i < content.size() && content[i] == '[';
+}
+
+bool mayBeKey(QByteArrayView content)
+{
+    return content.contains('=');
 }
 
 bool sameName(const QString &a, const QString &b)
@@ -110,6 +126,8 @@ SectionSpan findSection(const QList<Line> &lines, const QString &section)
 {
     SectionSpan span;
     for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!mayBeSection(lines[i].content))
+            continue;
         const ParsedLine parsed = parseLine(lines[i].content);
         if (parsed.kind != ParsedLine::Section)
             continue;
@@ -127,11 +145,49 @@ SectionSpan findSection(const QList<Line> &lines, const QString &section)
 qsizetype findKey(const QList<Line> &lines, SectionSpan span, const QString &key)
 {
     for (qsizetype i = span.header + 1; i < span.end; ++i) {
+        if (!mayBeKey(lines[i].content))
+            continue;
         const ParsedLine parsed = parseLine(lines[i].content);
         if (parsed.kind == ParsedLine::Key && sameName(parsed.name, key))
             return i;
     }
     return -1;
+}
+
+// The value of key in the first section of that name, as findSection and findKey would find
+// it, in one pass over the bytes without copying lines: a large file still reads at once.
+std::optional<QString> findValue(QByteArrayView bytes, const QString &section, const QString &key)
+{
+    bool inSection = false;
+    qsizetype start = 0;
+    // The next CR and the next LF, each found again only once passed.
+    qsizetype cr = -1;
+    qsizetype lf = -1;
+    const auto next = [&](qsizetype &at, char c) {
+        if (at < start && at != bytes.size()) {
+            at = bytes.indexOf(c, start);
+            if (at < 0)
+                at = bytes.size();
+        }
+    };
+    while (start < bytes.size()) {
+        next(cr, '\r');
+        next(lf, '\n');
+        const qsizetype end = std::min(cr, lf);
+        const QByteArrayView content = bytes.sliced(start, end - start);
+        start = end
+            + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+        if (mayBeSection(content)) {
+            if (inSection)
+                return std::nullopt;
+            inSection = sameName(parseLine(content).name, section);
+        } else if (inSection && mayBeKey(content)) {
+            ParsedLine parsed = parseLine(content);
+            if (parsed.kind == ParsedLine::Key && sameName(parsed.name, key))
+                return std::move(parsed.value);
+        }
+    }
+    return std::nullopt;
 }
 
 QString cutToBytes(const QString &value, qsizetype maxBytes)
@@ -212,14 +268,10 @@ QString ProfileFile::readString(
     const std::optional<QByteArray> bytes = readBytes(m_path);
     if (!bytes)
         return defaultValue;
-    const QList<Line> lines = splitLines(*bytes);
-    const SectionSpan span = findSection(lines, section);
-    if (span.header < 0)
+    const std::optional<QString> value = findValue(*bytes, section, key);
+    if (!value)
         return defaultValue;
-    const qsizetype at = findKey(lines, span, key);
-    if (at < 0)
-        return defaultValue;
-    return cutToBytes(parseLine(lines[at].content).value, kMaxValueBytes);
+    return cutToBytes(*value, kMaxValueBytes);
 }
 
 int ProfileFile::readInteger(const QString &section, const QString &key, int defaultValue) const

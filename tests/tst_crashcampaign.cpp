@@ -1,0 +1,95 @@
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include "CrashTexts.h"
+#include "storage/AtomicFile.h"
+#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
+#include "storage/Settings.h"
+
+#include <csignal>
+
+namespace {
+
+const QString kYearName = QString::number(kCrashYear);
+
+QString entryName(int day)
+{
+    return entryFilePath(kCrashYear, 1, day).section(u'/', -1);
+}
+
+} // namespace
+
+// Kills a saving process at random moments, many times over (ORLUNE_CRASH_KILLS, 30 here and
+// 1,000 or more in scripts/crash-campaign). After every kill each entry holds one text whole,
+// the year folder holds nothing but entries and their temporaries, at most one temporary an
+// entry, and the next save of an entry clears what a kill left beside it.
+class tst_CrashCampaign : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killsLeaveWholeEntriesAndNoLastingTemporary();
+};
+
+void tst_CrashCampaign::killsLeaveWholeEntriesAndNoLastingTemporary()
+{
+    const int asked = qEnvironmentVariableIntValue("ORLUNE_CRASH_KILLS");
+    const int kills = asked > 0 ? asked : 30;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    DiaryDir = dir.path();
+    const QByteArray texts[2] = {diaryTextToBytes(crashTextA()), diaryTextToBytes(crashTextB())};
+    for (int day = 1; day <= kCrashDays; ++day)
+        saveCurrentEntry(crashTextA(), kCrashYear, 1, day);
+    const QDir year(yearFolderPath(kCrashYear));
+
+    QRandomGenerator random(qEnvironmentVariableIntValue("ORLUNE_CRASH_SEED") + 8);
+    int leftTemporary = 0;
+    for (int kill = 0; kill < kills; ++kill) {
+        QProcess saver;
+        saver.start(QStringLiteral(ENTRY_SAVE_LOOP_PATH), {dir.path()});
+        QVERIFY(saver.waitForStarted());
+        QVERIFY(saver.waitForReadyRead());
+        QThread::usleep(random.bounded(1, 60000)); // a random moment, not a timed assertion
+        ::kill(pid_t(saver.processId()), SIGKILL);
+        QVERIFY(saver.waitForFinished());
+        QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
+
+        QStringList temporaries;
+        for (const QString &name :
+            year.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            if (AtomicFile::isTemporaryName(name))
+                temporaries << name;
+            else
+                QVERIFY2(QStringList({entryName(1), entryName(2), entryName(3), entryName(4)})
+                             .contains(name),
+                    qPrintable(name));
+        }
+        QVERIFY2(temporaries.size() <= 1, qPrintable(temporaries.join(u' ')));
+        leftTemporary += temporaries.size();
+        for (int day = 1; day <= kCrashDays; ++day) {
+            QFile entry(entryFilePath(kCrashYear, 1, day));
+            QVERIFY(entry.open(QIODevice::ReadOnly));
+            const QByteArray bytes = entry.readAll();
+            QVERIFY2(bytes == texts[0] || bytes == texts[1],
+                qPrintable(u"kill %1, day %2: %3 bytes"_qs.arg(kill).arg(day).arg(bytes.size())));
+        }
+        // The next save of the entry a temporary belongs to removes it.
+        for (const QString &name : temporaries) {
+            const int day = name.mid(3, 2).toInt();
+            saveCurrentEntry(crashTextB(), kCrashYear, 1, day);
+            QVERIFY2(!year.exists(name), qPrintable(name));
+        }
+    }
+    qInfo("%d kills survived; %d left a temporary file, each removed by the next save", kills,
+        leftTemporary);
+    DiaryDir.clear();
+}
+
+QTEST_GUILESS_MAIN(tst_CrashCampaign)
+#include "tst_crashcampaign.moc"

@@ -1,0 +1,298 @@
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DiaryFixture.h"
+#include "DiskSnapshot.h"
+#include "storage/DiaryText.h"
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+enum class Hostile {
+    SparseEntry,
+    BinaryEntry,
+    Utf8Entry,
+    FolderAsEntry,
+    YearFolderLoop,
+    EntryLinkedOutside,
+    HugeSettings,
+    SettingsWithNulsAndCrs,
+    LongDir,
+};
+
+const QByteArray kBinary = [] {
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes += char((i * 7919) >> 3);
+    return bytes;
+}();
+const QByteArray kUtf8 = QString(u"日記は UTF-8 で書かれた。\n二行目\n"_qs).toUtf8();
+const QByteArray kOutside = "outside the diary\r\n";
+
+QString entryOf(const QString &diary, QDate date)
+{
+    return QStringLiteral("%1/%2/%3.txt")
+        .arg(diary)
+        .arg(date.year())
+        .arg(date.toString(u"MMdd"_qs));
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+template<size_t N> QByteArray bytesOf(const char (&literal)[N])
+{
+    return QByteArray(literal, N - 1);
+}
+
+QByteArray plainSettings(const QString &diary)
+{
+    return "[Data]\r\nDir=" + QFile::encodeName(diary) + "\r\nNumberOfCharsToSave=20\r\n";
+}
+
+// Lays out the case under root: the settings file beside the executable and the diary folder.
+void layOut(Hostile kind, const QString &root, QDate today)
+{
+    const QString diary = root + u"/diary"_qs;
+    const QString ini = root + u"/Orlune.ini"_qs;
+    const QString entry = entryOf(diary, today);
+    QVERIFY(QDir().mkpath(diary + u'/' + QString::number(today.year())));
+    writeFile(ini, plainSettings(diary));
+    writeFile(entryOf(diary, today.addYears(-1)), "last year\r\n");
+    switch (kind) {
+    case Hostile::SparseEntry: {
+        writeFile(entry, QByteArray());
+        QVERIFY(QFile::resize(entry, 2LL * 1024 * 1024 * 1024));
+        break;
+    }
+    case Hostile::BinaryEntry:
+        writeFile(entry, kBinary);
+        break;
+    case Hostile::Utf8Entry:
+        writeFile(entry, kUtf8);
+        break;
+    case Hostile::FolderAsEntry:
+        QVERIFY(QDir().mkpath(entry));
+        break;
+    case Hostile::YearFolderLoop: {
+        const QString year = diary + u'/' + QString::number(today.year());
+        QVERIFY(QDir(year).removeRecursively());
+        QVERIFY(QFile::link(year, year));
+        const QString lastYear = diary + u'/' + QString::number(today.year() - 2);
+        QVERIFY(QFile::link(lastYear + u"x"_qs, lastYear));
+        QVERIFY(QFile::link(lastYear, lastYear + u"x"_qs));
+        break;
+    }
+    case Hostile::EntryLinkedOutside:
+        writeFile(root + u"/outside/note.txt"_qs, kOutside);
+        QVERIFY(QFile::link(root + u"/outside/note.txt"_qs, entry));
+        break;
+    case Hostile::HugeSettings: {
+        QByteArray big;
+        for (int i = 0; i < 100000; ++i)
+            big += "[Section" + QByteArray::number(i) + "]\r\nKey=" + QByteArray(80, 'v') + "\r\n";
+        writeFile(ini, big + plainSettings(diary));
+        writeFile(entry, "today\r\n");
+        break;
+    }
+    case Hostile::SettingsWithNulsAndCrs:
+        writeFile(ini,
+            bytesOf("\0\0[Junk]\r\0=\0\r[Data]\rDir=") + QFile::encodeName(diary)
+                + bytesOf("\r\0\0\0\rNumberOfCharsToSave=20\r\0"));
+        writeFile(entry, "today\r\n");
+        break;
+    case Hostile::LongDir:
+        writeFile(ini, "[Data]\r\nDir=/" + QByteArray(4999, 'd') + "\r\n");
+        break;
+    }
+}
+
+// CPU time of a process, in clock ticks.
+qint64 cpuTicks(pid_t pid)
+{
+    QFile stat(u"/proc/%1/stat"_qs.arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
+// True once the process has used no CPU for 300 ms: its start-up is over.
+bool waitUntilIdle(pid_t pid, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = -1;
+    int quiet = 0;
+    while (clock.elapsed() < timeoutMs) {
+        const qint64 now = cpuTicks(pid);
+        quiet = now == last ? quiet + 1 : 0;
+        if (quiet >= 3)
+            return true;
+        last = now;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+void expectSavedThenRestore(
+    const QString &entry, const QByteArray &original, const QByteArray &saved)
+{
+    QCOMPARE(DiaryFixture::readFile(entry), saved);
+    writeFile(entry, original);
+}
+
+} // namespace
+
+// Files no sane program would leave in a diary, met by the main window and by the real program:
+// no crash, no hang, the user's message or a cleared pane, and nothing on disk changed.
+class tst_Hostile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowMeetsHostileFiles_data() { cases(); }
+    void windowMeetsHostileFiles();
+    void programMeetsHostileFiles_data() { cases(); }
+    void programMeetsHostileFiles();
+
+private:
+    static void cases();
+};
+
+void tst_Hostile::cases()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("shown"); // today's pane as file bytes; "-" for cleared
+    // The close saves what the pane shows (line breaks as CR LF): the file's bytes, and the
+    // bytes it then holds; empty when the file stays as it was.
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<QByteArray>("saved");
+    // SIGTERMs the program needs: the close asks for the settings when the folder is unusable,
+    // and the next SIGTERM answers that dialog.
+    QTest::addColumn<int>("terms");
+    const QByteArray none;
+    const QString quiet;
+    QTest::newRow("2 GB sparse entry")
+        << int(Hostile::SparseEntry) << u"文字列の大きさが メモ の制限を越えました."_qs
+        << QByteArray("-") << none << none << 1;
+    QTest::newRow("binary entry") << int(Hostile::BinaryEntry) << quiet << kBinary << kBinary
+                                  << diaryTextToBytes(diaryTextFromBytes(kBinary)) << 1;
+    QTest::newRow("UTF-8 entry") << int(Hostile::Utf8Entry) << quiet << kUtf8 << kUtf8
+                                 << normaliseLineBreaks(kUtf8) << 1;
+    QTest::newRow("folder named like an entry")
+        << int(Hostile::FolderAsEntry) << quiet << QByteArray("-") << none << none << 1;
+    QTest::newRow("year folder link loop")
+        << int(Hostile::YearFolderLoop) << quiet << QByteArray("-") << none << none << 1;
+    QTest::newRow("entry linked outside the diary")
+        << int(Hostile::EntryLinkedOutside) << quiet << kOutside << none << none << 1;
+    QTest::newRow("10 MB settings, 100,000 sections")
+        << int(Hostile::HugeSettings) << quiet << QByteArray("today\r\n") << none << none << 1;
+    QTest::newRow("settings with NULs and CR-only lines")
+        << int(Hostile::SettingsWithNulsAndCrs) << quiet << QByteArray("today\r\n") << none << none
+        << 1;
+    QTest::newRow("Dir of 5,000 bytes")
+        << int(Hostile::LongDir) << quiet << QByteArray("-") << none << none << 2;
+}
+
+void tst_Hostile::windowMeetsHostileFiles()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, shown);
+    QFETCH(QByteArray, original);
+    QFETCH(QByteArray, saved);
+    DiaryFixture f;
+    const QDate today(2026, 12, 8);
+    layOut(Hostile(kind), f.root.path(), today);
+    const auto before = diskSnapshot(f.root.path());
+
+    QElapsedTimer clock;
+    clock.start();
+    TfrmMain &w = f.start();
+    qInfo("start-up took %lld ms", clock.elapsed());
+    // A hang, not speed: the bound holds a loaded machine under the sanitizers. The real
+    // program's answer to SIGTERM is held to a second below.
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(f.prompter.modalRuns, 0);
+    QCOMPARE(f.prompter.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(f.prompter.messages[0].text, message);
+    if (shown == "-")
+        QCOMPARE(w.memToday->text(), QString());
+    else
+        QCOMPARE(w.memToday->text(), diaryTextFromBytes(shown));
+    w.close();
+    QVERIFY(!w.isVisible());
+    if (!saved.isEmpty())
+        expectSavedThenRestore(entryOf(f.diary, today), original, saved);
+    const auto after = diskSnapshot(f.root.path());
+    QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
+}
+
+// The same through the real program: still running after a second, and a SIGTERM answered
+// within a second even with an error box open, leaving the disk as it was.
+void tst_Hostile::programMeetsHostileFiles()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, original);
+    QFETCH(QByteArray, saved);
+    QFETCH(int, terms);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QDate today = QDate::currentDate();
+    const QString exe = root.filePath(u"Orlune"_qs);
+    QVERIFY(QFile::copy(QStringLiteral(ORLUNE_EXECUTABLE), exe));
+    layOut(Hostile(kind), root.path(), today);
+    const auto before = diskSnapshot(root.path());
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(exe, {});
+    QVERIFY(program.waitForStarted(5000));
+    QTest::qWait(1000);
+    QCOMPARE(program.state(), QProcess::Running);
+    // Start-up under the sanitizers on a loaded machine takes its time; a hang in a busy loop
+    // never settles, a hang in a blocking call fails the SIGTERM answer below.
+    QVERIFY(waitUntilIdle(pid_t(program.processId()), 20000));
+    for (int term = 1; term < terms; ++term) {
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QTest::qWait(1000);
+        QCOMPARE(program.state(), QProcess::Running);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(5000));
+    qInfo("answered SIGTERM in %lld ms", clock.elapsed());
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    if (QDate::currentDate() != today)
+        QSKIP("the date changed while the program ran");
+    if (!saved.isEmpty())
+        expectSavedThenRestore(entryOf(root.path() + u"/diary"_qs, today), original, saved);
+    const auto after = diskSnapshot(root.path());
+    QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
+}
+
+QTEST_MAIN(tst_Hostile)
+#include "tst_hostile.moc"
