@@ -1,12 +1,11 @@
 #include "SettingsForm.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
+#include "FixedDialog.h"
 #include "FolderTree.h"
 #include "NumberSpinBox.h"
 #include "storage/Cp932.h"
@@ -47,10 +46,7 @@ void placeSizedToText(QLabel *label, int left, int top)
 
 } // namespace
 
-TSettings::TSettings(QWidget *parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-            | Qt::MSWindowsFixedSizeDialogHint)
+TSettings::TSettings(QWidget *parent) : QDialog(parent, kFixedDialogFlags)
 {
     setObjectName(QStringLiteral("Settings"));
     setWindowTitle(QStringLiteral("設定処理"));
@@ -143,20 +139,11 @@ void TSettings::setVisible(bool visible)
     // icons would otherwise hold up the main window at start-up.
     if (visible && !ShellTreeView1->isFilled())
         ShellTreeView1->fill(QDir::homePath());
-    if (visible && !isVisible() && !m_placed)
-        centreOnScreen();
+    if (visible && !isVisible() && !m_placed) {
+        centreOnScreen(*this);
+        m_placed = true;
+    }
     QDialog::setVisible(visible);
-}
-
-void TSettings::centreOnScreen()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-    m_placed = true;
 }
 
 void TSettings::showEvent(QShowEvent *event)

@@ -41,7 +41,6 @@ private:
     void createControls();
     void placeControls();
     void bindEvents();
-    void centreOnScreen();
 
     bool m_placed = false;
 };

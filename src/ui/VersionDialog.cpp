@@ -1,12 +1,11 @@
 #include "VersionDialog.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
+#include "ui/FixedDialog.h"
 #include "ui/UiFont.h"
 
 namespace {
@@ -25,10 +24,7 @@ QLabel *makeLabel(
 
 } // namespace
 
-TOKBottomDlg::TOKBottomDlg(QWidget *parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-            | Qt::MSWindowsFixedSizeDialogHint)
+TOKBottomDlg::TOKBottomDlg(QWidget *parent) : QDialog(parent, kFixedDialogFlags)
 {
     setObjectName(QStringLiteral("OKBottomDlg"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -60,18 +56,8 @@ void TOKBottomDlg::createControls()
 void TOKBottomDlg::setVisible(bool visible)
 {
     if (visible && !isVisible())
-        centreOnScreen();
+        centreOnScreen(*this);
     QDialog::setVisible(visible);
-}
-
-void TOKBottomDlg::centreOnScreen()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 void TOKBottomDlg::keyPressEvent(QKeyEvent *event)

@@ -31,5 +31,4 @@ protected:
 
 private:
     void createControls();
-    void centreOnScreen();
 };
