@@ -82,8 +82,6 @@ QString DiaryPane::text() const
 
 void DiaryPane::setText(const QString &text)
 {
-    if (text == this->text())
-        return;
     {
         const QSignalBlocker quiet(this);
         setPlainText(text);

@@ -16,7 +16,8 @@ public:
 
     // The text with "\n" line breaks, characters exactly as held (no space for no-break space).
     QString text() const override;
-    // A load by the program: raises OnChange once, as a plain call, when the text differs.
+    // A load by the program: raises OnChange once, as a plain call. The caller compares first
+    // (loadEntryFile does), so an equal text costs no second copy of the document.
     void setText(const QString &text) override;
     // Clearing by the program raises nothing.
     void clearText();
