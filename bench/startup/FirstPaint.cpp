@@ -3,9 +3,11 @@
 //
 //   orlune-firstpaint [--settle MS] [--timeout MS] -- PROGRAM [ARGS...]
 //
-// Prints one line: first_paint_ms=F expose_ms=E map_ms=M rss_kib=R
+// Prints one line: first_paint_ms=F expose_ms=E map_ms=M cpu_ms=C rss_kib=R
 // "First paint" is the first change of the window's contents after it was mapped, seen through
-// the DAMAGE extension; the expose is the server asking for that paint.
+// the DAMAGE extension; the expose is the server asking for that paint. The processor time is
+// what all the program's threads had run when the paint was seen, so it shows how much of the
+// wait was work and how much was waiting.
 
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fstream>
 #include <optional>
 #include <poll.h>
@@ -42,6 +45,26 @@ long residentKib(pid_t pid)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     }
     return -1;
+}
+
+// Sum of the run time of every thread, from the scheduler's nanosecond accounting.
+double processorMs(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR *dir = ::opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    double total = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream schedstat(tasks + "/" + entry->d_name + "/schedstat");
+        double ns = 0;
+        if (schedstat >> ns)
+            total += ns / 1e6;
+    }
+    ::closedir(dir);
+    return total;
 }
 
 [[noreturn]] void fail(const char *message)
@@ -183,11 +206,12 @@ int main(int argc, char *argv[])
             fail("the X connection broke");
     }
 
+    const double cpu = processorMs(pid);
     ::usleep(useconds_t(settleMs) * 1000);
     const long rss = residentKib(pid);
     stop(pid);
-    std::printf("first_paint_ms=%.2f expose_ms=%.2f map_ms=%.2f rss_kib=%ld\n",
-        watch.paintAt - startedAt, watch.exposeAt - startedAt, watch.mapAt - startedAt, rss);
+    std::printf("first_paint_ms=%.2f expose_ms=%.2f map_ms=%.2f cpu_ms=%.2f rss_kib=%ld\n",
+        watch.paintAt - startedAt, watch.exposeAt - startedAt, watch.mapAt - startedAt, cpu, rss);
     xcb_disconnect(watch.conn);
     return 0;
 }

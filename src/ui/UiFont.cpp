@@ -1,14 +1,41 @@
 #include "UiFont.h"
 
+#include <QFontDatabase>
 #include <QStringList>
+
+namespace {
+
+const QStringList &wantedFamilies()
+{
+    static const QStringList families {QStringLiteral("ＭＳ Ｐゴシック"),
+        QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+        QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic"),
+        QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP")};
+    return families;
+}
+
+// The first wanted face that is installed, looked up once. The toolkit would otherwise try every
+// missing name of the list again for each size and script, which costs more than the rest of
+// the font set-up at start-up. With none installed, the whole list is handed on as it is.
+const QStringList &families()
+{
+    static const QStringList chosen = [] {
+        const QStringList installed = QFontDatabase::families();
+        for (const QString &family : wantedFamilies()) {
+            if (installed.contains(family, Qt::CaseInsensitive))
+                return QStringList {family};
+        }
+        return wantedFamilies();
+    }();
+    return chosen;
+}
+
+} // namespace
 
 QFont uiFont(int pixelSize, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-        QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("VL PGothic"),
-        QStringLiteral("TakaoPGothic"), QStringLiteral("Noto Sans CJK JP"),
-        QStringLiteral("Noto Sans JP")});
+    font.setFamilies(families());
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
