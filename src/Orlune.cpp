@@ -8,6 +8,7 @@
 #include "ui/MainForm.h"
 #include "ui/ProgramStyle.h"
 #include "ui/SettingsForm.h"
+#include "ui/StartupWarmUp.h"
 #include "ui/TerminationSignals.h"
 
 namespace {
@@ -29,6 +30,7 @@ void closeOnTermination(TfrmMain &frmMain)
 
 int main(int argc, char *argv[])
 {
+    StartupWarmUp warmUp;
     QApplication app(argc, argv);
     QApplication::setStyle(new ProgramStyle);
     // The toolkit's own dialogs (file choice, printer set-up) speak the desktop's language.
@@ -37,6 +39,7 @@ int main(int argc, char *argv[])
             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&toolkitTexts);
 
+    warmUp.finish();
     // Created first, so closing it ends the program.
     TfrmMain frmMain;
     TSettings Settings;

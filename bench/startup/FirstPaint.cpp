@@ -6,8 +6,8 @@
 // Prints one line: first_paint_ms=F expose_ms=E map_ms=M cpu_ms=C rss_kib=R
 // "First paint" is the first change of the window's contents after it was mapped, seen through
 // the DAMAGE extension; the expose is the server asking for that paint. The processor time is
-// what all the program's threads had run when the paint was seen, so it shows how much of the
-// wait was work and how much was waiting.
+// what the program's threads still running had used when the paint was seen (a thread that has
+// ended is no longer counted), so it shows how much of the wait was work on the main thread.
 
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
@@ -47,7 +47,7 @@ long residentKib(pid_t pid)
     return -1;
 }
 
-// Sum of the run time of every thread, from the scheduler's nanosecond accounting.
+// Sum of the run time of every running thread, from the scheduler's nanosecond accounting.
 double processorMs(pid_t pid)
 {
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";

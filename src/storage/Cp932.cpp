@@ -181,6 +181,11 @@ template<bool lineBreakAsCrLf> qsizetype lengthOf(QStringView text)
 
 namespace Cp932 {
 
+void prepare()
+{
+    tables();
+}
+
 QString decode(QByteArrayView bytes)
 {
     const Tables &t = tables();

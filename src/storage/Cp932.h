@@ -26,5 +26,8 @@ qsizetype byteLengthWithCrLf(QStringView text);
 // Every character of text has a code page 932 form (or is an escaped byte).
 bool canEncode(QStringView text);
 bool canEncode(char32_t codePoint);
+// Builds the conversion tables now instead of at the first conversion, which would otherwise
+// pay for them (a few milliseconds).
+void prepare();
 
 } // namespace Cp932
