@@ -254,6 +254,8 @@ void tst_Cp932::normalisesLineBreaks_data()
     QTest::newRow("lone CR") << QByteArray("a\rb\r") << QByteArray("a\r\nb\r\n");
     QTest::newRow("LF CR") << QByteArray("a\n\rb") << QByteArray("a\r\n\r\nb");
     QTest::newRow("CR CR LF") << QByteArray("\r\r\n") << QByteArray("\r\n\r\n");
+    QTest::newRow("LF first, CR last") << QByteArray("\na\r") << QByteArray("\r\na\r\n");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
     QTest::newRow("double-byte with 5C second byte")
         << QByteArray("\x95\x5C\n") << QByteArray("\x95\x5C\r\n");
 }
@@ -263,12 +265,16 @@ void tst_Cp932::normalisesLineBreaks()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, normalised);
     QCOMPARE(normaliseLineBreaks(bytes), normalised);
+    QCOMPARE(normalisedByteLength(bytes), normalised.size());
 }
 
 void tst_Cp932::diaryTextUsesNewlineInMemoryAndCrLfOnDisk()
 {
     QCOMPARE(diaryTextFromBytes("abc\r\n"), u"abc\n"_qs);
     QCOMPARE(diaryTextFromBytes("a\rb\nc\r\n"), u"a\nb\nc\n"_qs);
+    QCOMPARE(diaryTextFromBytes("\r\r\n\n\r"), u"\n\n\n\n"_qs);
+    // A lead byte never takes a line break as its second byte: it stays an escaped byte.
+    QCOMPARE(diaryTextFromBytes("\x88\r\n\x88\n"), QString(u"\U0010FC88\n\U0010FC88\n"_qs));
     QCOMPARE(diaryTextToBytes(u"一\n二"_qs), QByteArray("\x88\xEA\r\n\x93\xF1"));
 }
 

@@ -9,10 +9,10 @@
 
 // Lone CR and lone LF become CR LF; a double-byte character is copied whole.
 QByteArray normaliseLineBreaks(QByteArrayView bytes);
-// File bytes to the text a pane holds.
+// normaliseLineBreaks(bytes).size(), without building it.
+qsizetype normalisedByteLength(QByteArrayView bytes);
+// File bytes to the text a pane holds: CR LF, lone CR and lone LF each become "\n".
 QString diaryTextFromBytes(QByteArrayView bytes);
-// The same for bytes that normaliseLineBreaks has already made.
-QString diaryTextFromNormalisedBytes(QByteArrayView normalised);
 // A pane's text to file bytes.
 QByteArray diaryTextToBytes(QStringView text);
 // diaryTextToBytes(text).size(), without building it: a line break counts 2.

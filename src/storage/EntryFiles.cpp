@@ -149,10 +149,10 @@ void loadEntryFile(TextPane &pane, const QString &path)
     const std::optional<QByteArray> bytes = readUpTo(file.fd(), kPaneCapacityBytes);
     if (!bytes)
         throw Exception(kCannotOpen.arg(path));
-    const QByteArray normalised = normaliseLineBreaks(*bytes);
-    if (normalised.size() > kPaneCapacityBytes)
+    // The pane holds the text with CR LF breaks, so that is what must fit.
+    if (normalisedByteLength(*bytes) > kPaneCapacityBytes)
         throw Exception(kTooLarge);
-    const QString text = diaryTextFromNormalisedBytes(normalised);
+    const QString text = diaryTextFromBytes(*bytes);
     if (pane.text() == text)
         return;
     // The file stays open and held until the pane's change notification has been handled.
