@@ -2,23 +2,43 @@
 
 #include <QString>
 
-#include <array>
-
 namespace {
 // In image-list order; the files live under ui/resources/icons.
 constexpr std::array<const char *, CommandIconCount> CommandIconNames
     = {"exit", "saveas", "printsetup", "cut", "copy", "paste", "version", "settings"};
+
+// One file per baked size, so every size the window asks for is drawn for that size and
+// never scaled from another.
+template<std::size_t N> QIcon bakedIcon(const QString &stem, const std::array<int, N> &sizes)
+{
+    QIcon icon;
+    for (const int size : sizes)
+        icon.addFile(QStringLiteral("%1-%2.png").arg(stem).arg(size), QSize(size, size));
+    return icon;
+}
+
+std::array<QIcon, CommandIconCount> makeCommandIcons()
+{
+    std::array<QIcon, CommandIconCount> icons;
+    for (std::size_t i = 0; i < icons.size(); ++i)
+        icons[i] = bakedIcon(
+            QStringLiteral(":/resources/icons/%1").arg(QLatin1String(CommandIconNames[i])),
+            CommandIconSizes);
+    return icons;
+}
 } // namespace
 
 QIcon commandIcon(int index)
 {
     if (index < 0 || index >= CommandIconCount)
         return QIcon();
-    return QIcon(QStringLiteral(":/resources/icons/%1.svg")
-                     .arg(QLatin1String(CommandIconNames[static_cast<std::size_t>(index)])));
+    // Made once: each window asks for every command's icon, and a QIcon is a shared handle.
+    static const std::array<QIcon, CommandIconCount> icons = makeCommandIcons();
+    return icons[static_cast<std::size_t>(index)];
 }
 
 QIcon applicationIcon()
 {
-    return QIcon(QStringLiteral(":/resources/orlune.svg"));
+    static const QIcon icon = bakedIcon(QStringLiteral(":/resources/orlune"), ApplicationIconSizes);
+    return icon;
 }
