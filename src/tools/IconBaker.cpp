@@ -1,9 +1,11 @@
-// Renders one drawing into square PNG files at build time, so the program never parses or draws
-// a scalable picture while it starts:
-//   orlune_iconbaker SOURCE.svg OUTPUT_DIR NAME SIZE...   writes OUTPUT_DIR/NAME-SIZE.png
-#include <QByteArray>
-#include <QDir>
+// Renders one drawing into square bakes at build time, so the program neither parses, renders
+// nor decodes a picture while it starts:
+//   orlune_iconbaker SOURCE.svg OUTPUT_DIR NAME SIZE...   writes OUTPUT_DIR/NAME-SIZE.argb
+// A bake is the picture's premultiplied ARGB32 pixels in this machine's byte order, row after
+// row, exactly what the window paints from; the tool is built and run in the program's own tree.
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QString>
@@ -19,7 +21,7 @@ int fail(const QString &message)
     return 1;
 }
 
-// Drawn the way the program's tests draw the reference, so a bake is that picture exactly.
+// Drawn the way Qt draws a scalable icon: onto a clear square, all of it.
 QImage bake(QSvgRenderer &renderer, int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -27,6 +29,15 @@ QImage bake(QSvgRenderer &renderer, int size)
     QPainter painter(&image);
     renderer.render(&painter);
     return image;
+}
+
+bool write(const QImage &image, const QString &file)
+{
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const auto bytes = static_cast<qint64>(image.sizeInBytes());
+    return out.write(reinterpret_cast<const char *>(image.constBits()), bytes) == bytes;
 }
 
 } // namespace
@@ -52,8 +63,8 @@ int main(int argc, char *argv[])
         const int size = args.at(i).toInt(&ok);
         if (!ok || size <= 0 || size > 1024)
             return fail(QStringLiteral("not a size: %1").arg(args.at(i)));
-        const QString file = out.filePath(QStringLiteral("%1-%2.png").arg(args.at(3)).arg(size));
-        if (!bake(renderer, size).save(file, "PNG"))
+        const QString file = out.filePath(QStringLiteral("%1-%2.argb").arg(args.at(3)).arg(size));
+        if (!write(bake(renderer, size), file))
             return fail(QStringLiteral("cannot write %1").arg(file));
     }
     return 0;
