@@ -60,15 +60,6 @@ QLabel *makeLabel(
     return label;
 }
 
-// Japanese needs no glyph shaping: laying text out without it makes a page load several times
-// cheaper, and kerning still applies.
-QFont paneFont()
-{
-    QFont font = uiFont(16);
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
-}
-
 // The short part of a hint: the text before the first "|", or all of it.
 QString shortHint(const QString &hint)
 {
@@ -151,7 +142,7 @@ void TfrmMain::createControls()
     };
     for (const auto &p : panes) {
         DiaryPane *pane = place(new DiaryPane(c), p.name, p.left, p.top, 249, 233);
-        pane->setFont(paneFont());
+        pane->setFont(uiFont(16));
         pane->setAccessibleName(p.label->text());
         p.label->setBuddy(pane);
         if (p.pane != &memToday) {

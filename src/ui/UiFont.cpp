@@ -38,5 +38,8 @@ QFont uiFont(int pixelSize, bool bold)
     font.setFamilies(families());
     font.setPixelSize(pixelSize);
     font.setBold(bold);
+    // Japanese needs no glyph shaping: laying text out without it makes a page load several
+    // times cheaper, and kerning still applies.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
