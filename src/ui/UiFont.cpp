@@ -14,15 +14,16 @@ const QStringList &wantedFamilies()
     return families;
 }
 
-// The first wanted face that is installed, looked up once. The toolkit would otherwise try every
-// missing name of the list again for each size and script, which costs more than the rest of
-// the font set-up at start-up. With none installed, the whole list is handed on as it is.
+// The first wanted face the desktop has, installed or as a font configuration alias of an
+// installed one, looked up once. The toolkit would otherwise try every missing name of the list
+// again for each size and script, which costs more than the rest of the font set-up at
+// start-up. With none found, the whole list is handed on as it is.
 const QStringList &families()
 {
     static const QStringList chosen = [] {
         const QStringList installed = QFontDatabase::families();
         for (const QString &family : wantedFamilies()) {
-            if (installed.contains(family, Qt::CaseInsensitive))
+            if (installed.contains(family, Qt::CaseInsensitive) || QFontDatabase::hasFamily(family))
                 return QStringList {family};
         }
         return wantedFamilies();
