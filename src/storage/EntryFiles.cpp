@@ -1,7 +1,6 @@
 #include "EntryFiles.h"
 
 #include "AtomicFile.h"
-#include "Cp932.h"
 #include "DiaryText.h"
 #include "Exception.h"
 #include "FileFaults.h"
@@ -162,9 +161,10 @@ void loadEntryFile(TextPane &pane, const QString &path)
 
 void writeTextFile(const QString &path, const QString &text)
 {
-    if (!Cp932::canEncode(text))
-        throw Exception(kWriteError);
-    switch (AtomicFile::replace(path, diaryTextToBytes(text), 0600)) {
+    // Encoding raises the write error for a character without a form, before the disk is
+    // touched, so the text is not scanned a second time first.
+    const QByteArray bytes = diaryTextToBytes(text);
+    switch (AtomicFile::replace(path, bytes, 0600)) {
     case AtomicFile::Result::Done:
         return;
     case AtomicFile::Result::CreateFailed:
