@@ -23,7 +23,7 @@ void closeOnTermination(TfrmMain &frmMain)
             window->close();
     }
     QMetaObject::invokeMethod(
-        &frmMain, [&frmMain] { frmMain.close(); }, Qt::QueuedConnection);
+        &frmMain, [&frmMain] { frmMain.closeForTermination(); }, Qt::QueuedConnection);
 }
 
 } // namespace

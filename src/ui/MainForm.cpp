@@ -516,6 +516,12 @@ void TfrmMain::FormCloseQuery()
     saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
 }
 
+void TfrmMain::closeForTermination()
+{
+    m_terminating = true;
+    close();
+}
+
 void TfrmMain::showSettings()
 {
     if (m_settings)

@@ -53,6 +53,11 @@ public:
     void tbtnVersionClick();
     void tbtnSettingsClick();
 
+    // A termination request (SIGTERM, SIGHUP, the session ending) closes the window; from then
+    // on nothing may wait for a person.
+    void closeForTermination();
+    bool terminating() const { return m_terminating; }
+
     void fillYearMonthList();
     void loadFiveYearPage(int baseYear);
     void showSettings();
@@ -107,4 +112,5 @@ private:
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
+    bool m_terminating = false;
 };
