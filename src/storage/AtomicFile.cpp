@@ -130,6 +130,12 @@ private:
 
 } // namespace
 
+void AtomicFile::removeLeftovers(const QString &path)
+{
+    const QFileInfo info(resolvedTarget(path));
+    ::removeLeftovers(info.absolutePath(), info.fileName());
+}
+
 bool AtomicFile::isTemporaryName(const QString &fileName)
 {
     return fileName.startsWith(u'.') && fileName.endsWith(kTempSuffix);
@@ -165,7 +171,7 @@ AtomicFile::Result AtomicFile::replace(const QString &path, QByteArrayView bytes
     if (mode == kUmaskMode)
         mode = umaskMode();
 
-    removeLeftovers(folder, name);
+    ::removeLeftovers(folder, name);
     if (FileFaults::shouldFail(Step::Create, path))
         return Result::CreateFailed;
     Temporary temp(folder, name);

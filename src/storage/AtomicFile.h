@@ -24,6 +24,9 @@ public:
     static Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode,
         const std::function<void()> &beforeRename = {}, struct stat *written = nullptr);
 
+    // Removes what a crash left of earlier replaces of path (replace does this itself).
+    static void removeLeftovers(const QString &path);
+
     // True when name is one of our temporaries, so that listings can skip it.
     static bool isTemporaryName(const QString &fileName);
 

@@ -219,7 +219,9 @@ SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
     EntryLedger &ledger = EntryLedger::instance();
     const EntryLedger::Look before = ledger.look(path);
     if (ledger.holds(path, bytes, before)) {
-        // Nothing to write; a synchroniser sees no change, and the file counts as seen.
+        // Nothing to write; a synchroniser sees no change, and the file counts as seen. What a
+        // crash left beside the entry still goes.
+        AtomicFile::removeLeftovers(path);
         struct stat st
         {
         };

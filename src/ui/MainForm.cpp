@@ -50,6 +50,8 @@ constexpr int kClientHeight = 594;
 constexpr int kToolTipShowMs = 2500;
 // A synchroniser writes a file in several steps; the page follows once they have settled.
 constexpr int kFollowDelayMs = 300;
+// A version kept while the person types is told of once the typing pauses.
+constexpr int kNoticeDelayMs = 2000;
 
 template<typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
 {
@@ -356,6 +358,11 @@ void TfrmMain::bindEvents()
         [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
     m_pageWatcher = new QFileSystemWatcher(this);
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeDelayMs);
+    connect(m_noticeTimer, &QTimer::timeout, this,
+        [this] { guarded(this, [this] { tellKeptVersions(); }); });
     m_followTimer = new QTimer(this);
     m_followTimer->setSingleShot(true);
     m_followTimer->setInterval(kFollowDelayMs);
@@ -566,6 +573,9 @@ void TfrmMain::settingsCheck()
 void TfrmMain::memTodayChange()
 {
     settingsCheck();
+    // A notice waits while the person types, so that no keystroke lands in its box.
+    if (!m_keptNotices.isEmpty())
+        m_noticeTimer->start();
     const QString text = memToday->text();
     const qsizetype length = diaryTextByteLength(text);
     if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
@@ -577,12 +587,14 @@ void TfrmMain::memTodayExit()
 {
     settingsCheck();
     saveToday(memToday->text());
+    tellKeptVersions();
 }
 
 void TfrmMain::FormCloseQuery()
 {
     settingsCheck();
     saveToday(memToday->text());
+    tellKeptVersions();
 }
 
 void TfrmMain::saveToday(const QString &text)
@@ -591,21 +603,31 @@ void TfrmMain::saveToday(const QString &text)
     const int month = Calendar1->Month();
     const int day = Calendar1->Day();
     const SavedEntry saved = saveCurrentEntry(text, year, month, day);
-    if (saved.onDisk && entryFilePath(year, month, day) == m_pagePaths[0])
+    const QString entry = entryFilePath(year, month, day);
+    if (saved.onDisk && entry == m_pagePaths[0])
         m_todayOnDisk = text;
-    if (!saved.keptFile.isEmpty())
-        tellKeptVersion(entryFilePath(year, month, day), saved.keptFile);
+    if (saved.keptFile.isEmpty())
+        return;
+    m_keptNotices << QStringLiteral(
+        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
+        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
+                         .arg(year)
+                         .arg(month)
+                         .arg(day)
+                         .arg(
+                             QFileInfo(entry).fileName(), QDir::toNativeSeparators(saved.keptFile));
+    m_noticeTimer->start();
 }
 
-void TfrmMain::tellKeptVersion(const QString &entry, const QString &kept)
+void TfrmMain::tellKeptVersions()
 {
-    // A termination must never wait for a person; the kept file is there all the same.
+    m_noticeTimer->stop();
+    const QStringList notices = std::exchange(m_keptNotices, {});
+    // A termination must never wait for a person; the kept files are there all the same.
     if (m_terminating)
         return;
-    Prompter::current().information(this, QStringLiteral("情報"),
-        QStringLiteral("日記 %1 は、ほかの場所で書き換えられていました。\n"
-                       "そちらの内容は %2 に残し、この画面の日記を保存しました。")
-            .arg(QDir::toNativeSeparators(entry), QDir::toNativeSeparators(kept)));
+    for (const QString &notice : notices)
+        Prompter::current().information(this, QStringLiteral("情報"), notice);
 }
 
 void TfrmMain::closeForTermination()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <memory>
 
@@ -111,7 +112,7 @@ private:
     void bindEvents();
     void settingsCheck();
     void saveToday(const QString &text);
-    void tellKeptVersion(const QString &entry, const QString &kept);
+    void tellKeptVersions();
     void loadPane(int index, const QString &path);
     void watchPage();
     void runFileSaveAs1();
@@ -129,4 +130,6 @@ private:
     QString m_todayOnDisk;
     QFileSystemWatcher *m_pageWatcher = nullptr;
     QTimer *m_followTimer = nullptr;
+    QStringList m_keptNotices;
+    QTimer *m_noticeTimer = nullptr;
 };
