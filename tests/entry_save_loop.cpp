@@ -2,6 +2,7 @@
 // Usage: entry_save_loop DIARYDIR
 
 #include "CrashTexts.h"
+#include "FakePane.h"
 #include "storage/EntryFiles.h"
 #include "storage/Settings.h"
 
@@ -15,6 +16,11 @@ int main(int argc, char **argv)
     }
     DiaryDir = QString::fromLocal8Bit(argv[1]);
     const QString texts[2] = {crashTextA(), crashTextB()};
+    // As the program does: an entry is replaced only once this run has seen it.
+    for (int day = 1; day <= kCrashDays; ++day) {
+        FakePane pane;
+        loadEntryFile(pane, entryFilePath(kCrashYear, 1, day));
+    }
     std::puts("saving");
     std::fflush(stdout);
     for (unsigned round = 0;; ++round) {

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "CrashTexts.h"
+#include "FakePane.h"
 #include "storage/AtomicFile.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
@@ -82,6 +83,8 @@ void tst_CrashCampaign::killsLeaveWholeEntriesAndNoLastingTemporary()
         // The next save of the entry a temporary belongs to removes it.
         for (const QString &name : temporaries) {
             const int day = name.mid(3, 2).toInt();
+            FakePane seen;
+            loadEntryFile(seen, entryFilePath(kCrashYear, 1, day));
             saveCurrentEntry(crashTextB(), kCrashYear, 1, day);
             QVERIFY2(!year.exists(name), qPrintable(name));
         }

@@ -3,10 +3,13 @@
 #include "FakePane.h"
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryLedger.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
+#include "storage/KeptVersion.h"
 #include "storage/Settings.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +34,21 @@ mode_t modeOf(const QString &path)
     {
     };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+void setModified(const QString &path, const struct timespec &when)
+{
+    const struct timespec times[2] = {when, when};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
 QString messageOf(const std::function<void()> &call)
@@ -84,6 +102,11 @@ private slots:
     void unencodableTextIsNeverWritten();
     void saveFromLoadNotificationDoesNotWrite();
     void nextSaveRemovesLeftoverTemporaries();
+    void keepsAnotherWritersVersionBesideTheEntry_data();
+    void keepsAnotherWritersVersionBesideTheEntry();
+    void ownSavesTouchesAndEqualRewritesAreNoConflict();
+    void unchangedTextWritesNothing();
+    void keptVersionNeverReplacesAFile();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -403,6 +426,105 @@ void tst_EntryFiles::nextSaveRemovesLeftoverTemporaries()
     saveCurrentEntry(u"new"_qs, 2003, 1, 5);
     QCOMPARE(
         entriesOfYear(), (QStringList {u".0106.txt.Ab12Cd.tmp"_qs, u".hidden"_qs, u"0105.txt"_qs}));
+}
+
+void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("changed in place after the load") << u"in place"_qs;
+    QTest::newRow("created after an empty load") << u"created"_qs;
+    QTest::newRow("renamed over, same size and time") << u"renamed"_qs;
+    QTest::newRow("never seen (another diary folder)") << u"unseen"_qs;
+}
+
+void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry()
+{
+    QFETCH(QString, how);
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    const QByteArray other("\x82\xD9\x82\xA9other\r\n"); // not even this program's text
+    FakePane pane;
+    if (how == u"created")
+        EntryLedger::instance().rememberAbsent(entry());
+    if (how == u"in place" || how == u"renamed") {
+        writeAll(entry(), "mine");
+        loadEntryFile(pane, entry());
+    }
+    if (how == u"renamed") {
+        const QString temp = DiaryDir + u"/2003/.sync.tmp"_qs;
+        writeAll(temp, "othr");
+        setModified(temp, statOf(entry()).st_mtim);
+        QCOMPARE(
+            ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(entry()).constData()),
+            0);
+    } else {
+        writeAll(entry(), other);
+    }
+    const QByteArray kept = readAll(entry());
+
+    const SavedEntry saved = saveCurrentEntry(u"typed here"_qs, 2003, 1, 5);
+    QCOMPARE(readAll(entry()), QByteArray("typed here"));
+    QVERIFY(saved.onDisk);
+    QVERIFY2(QFileInfo(saved.keptFile)
+                 .fileName()
+                 .contains(QRegularExpression(u"^0105\\.conflict-\\d{8}-\\d{6}\\.txt$"_qs)),
+        qPrintable(saved.keptFile));
+    QCOMPARE(readAll(saved.keptFile), kept);
+    QCOMPARE(entriesOfYear(), (QStringList {QFileInfo(saved.keptFile).fileName(), u"0105.txt"_qs}));
+    // Once written, the entry is this run's own again.
+    QVERIFY(saveCurrentEntry(u"typed on"_qs, 2003, 1, 5).keptFile.isEmpty());
+}
+
+void tst_EntryFiles::ownSavesTouchesAndEqualRewritesAreNoConflict()
+{
+    saveCurrentEntry(u"first"_qs, 2003, 1, 5);
+    saveCurrentEntry(u"second"_qs, 2003, 1, 5);
+    setModified(entry(), {12345, 678}); // touched
+    QVERIFY(saveCurrentEntry(u"third"_qs, 2003, 1, 5).keptFile.isEmpty());
+    // Another writer puts the very same bytes there under a new inode.
+    const QString temp = DiaryDir + u"/2003/.sync.tmp"_qs;
+    writeAll(temp, "third");
+    QCOMPARE(
+        ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(entry()).constData()), 0);
+    QVERIFY(saveCurrentEntry(u"fourth"_qs, 2003, 1, 5).keptFile.isEmpty());
+    // Another writer's text that equals the pane's is no conflict either.
+    writeAll(entry(), "fifth");
+    QVERIFY(saveCurrentEntry(u"fifth"_qs, 2003, 1, 5).keptFile.isEmpty());
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+    QCOMPARE(readAll(entry()), QByteArray("fifth"));
+}
+
+void tst_EntryFiles::unchangedTextWritesNothing()
+{
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    writeAll(entry(), "line\r\n");
+    setModified(entry(), {12345, 678});
+    FakePane pane;
+    loadEntryFile(pane, entry());
+    const struct stat before = statOf(entry());
+    int creates = 0;
+    FileFaults::setHook([&](FileFaults::Step step, const QString &) {
+        creates += step == FileFaults::Step::Create;
+        return false;
+    });
+    QVERIFY(saveCurrentEntry(pane.text(), 2003, 1, 5).onDisk);
+    QCOMPARE(creates, 0);
+    const struct stat after = statOf(entry());
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+}
+
+void tst_EntryFiles::keptVersionNeverReplacesAFile()
+{
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    writeAll(entry(), "other");
+    const QDateTime now(QDate(2026, 12, 8), QTime(15, 30, 12));
+    const QString taken = DiaryDir + u"/2003/0105.conflict-20261208-153012.txt"_qs;
+    writeAll(taken, "kept before");
+    const QString kept = KeptVersion::keep(entry(), now);
+    QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
+    QCOMPARE(readAll(taken), QByteArray("kept before"));
+    QCOMPARE(readAll(kept), QByteArray("other"));
 }
 
 QTEST_GUILESS_MAIN(tst_EntryFiles)

@@ -14,6 +14,8 @@
 #include "storage/Cp932.h"
 #include "storage/Exception.h"
 
+#include <cstdio>
+
 namespace {
 
 QByteArray sjis(const QString &text)
@@ -89,6 +91,10 @@ private slots:
     void closeWithMissingFolderIsRefused();
     void refusesCharactersThatCannotBeSaved();
     void settingsCheckOnFirstKeystroke();
+
+    void pageFollowsChangesMadeElsewhere();
+    void unsavedTypingKeepsTheOtherVersionBesideIt_data();
+    void unsavedTypingKeepsTheOtherVersionBesideIt();
 };
 
 void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
@@ -528,4 +534,68 @@ void tst_MainForm::settingsCheckOnFirstKeystroke()
 }
 
 QTEST_MAIN(tst_MainForm)
+void tst_MainForm::pageFollowsChangesMadeElsewhere()
+{
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, "mine");
+    f.writeEntry(2025, 12, 8, "last year");
+    TfrmMain &w = f.start();
+    int loads = 0;
+    w.memToday->OnChange = [&w, &loads, handler = w.memToday->OnChange] {
+        ++loads;
+        handler();
+    };
+    // As a synchroniser delivers: a new file renamed over the entry, a file appearing, one going.
+    DiaryFixture::writeFile(f.diary + u"/2026/.incoming"_qs, "from the laptop");
+    QVERIFY(::rename(QFile::encodeName(f.diary + u"/2026/.incoming"_qs).constData(),
+                QFile::encodeName(f.entry(2026, 12, 8)).constData())
+        == 0);
+    f.writeEntry(2024, 12, 8, "two years ago");
+    QVERIFY(QFile::remove(f.entry(2025, 12, 8)));
+    QTRY_COMPARE_WITH_TIMEOUT(w.memToday->text(), u"from the laptop"_qs, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.mem2YearsAgo->text(), u"two years ago"_qs, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.mem1YearAgo->text(), QString(), 5000);
+    QCOMPARE(loads, 1); // a reload is a load: one notification, and nothing written
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("from the laptop"));
+    // Watches follow a file replaced once more.
+    f.writeEntry(2026, 12, 8, "again");
+    QTRY_COMPARE_WITH_TIMEOUT(w.memToday->text(), u"again"_qs, 5000);
+    QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files), QStringList {u"1208.txt"_qs});
+}
+
+void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt_data()
+{
+    QTest::addColumn<bool>("terminate");
+    QTest::newRow("closed by the person") << false;
+    QTest::newRow("termination request") << true;
+}
+
+void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
+{
+    QFETCH(bool, terminate);
+    DiaryFixture f;
+    f.useDiary();
+    f.writeEntry(2026, 12, 8, "mine");
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QTest::keyClicks(w.memToday, QStringLiteral(" typed"));
+    f.writeEntry(2026, 12, 8, "theirs");
+    w.followChangesElsewhere();
+    QCOMPARE(w.memToday->text(), u"mine typed"_qs);
+    if (terminate)
+        w.closeForTermination();
+    else
+        QVERIFY(w.close());
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("mine typed"));
+    const QStringList kept = QDir(f.diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(DiaryFixture::readFile(f.diary + u"/2026/"_qs + kept[0]), QByteArray("theirs"));
+    QCOMPARE(f.prompter.messages.size(), terminate ? 0 : 1);
+    if (!terminate) {
+        QCOMPARE(f.prompter.messages[0].kind, u"information"_qs);
+        QVERIFY(f.prompter.messages[0].text.contains(kept[0]));
+    }
+}
+
 #include "tst_mainform.moc"

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FakePane.h"
 #include "storage/EntryFiles.h"
 #include "storage/FileFaults.h"
 #include "storage/ProfileFile.h"
@@ -140,6 +141,8 @@ void tst_Privacy::linkedEntryIsWrittenThroughAndStaysALink()
     QVERIFY(QDir().mkpath(yearFolderPath(2026)));
     const QString entry = entryFilePath(2026, 12, 8);
     QVERIFY(QFile::link(outside, entry));
+    FakePane pane;
+    loadEntryFile(pane, entry);
 
     const auto seen = temporariesWhileWriting(
         entry, QFileInfo(outside).path(), [] { saveCurrentEntry(u"new"_qs, 2026, 12, 8); });

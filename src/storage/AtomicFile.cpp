@@ -147,8 +147,8 @@ bool AtomicFile::syncFolder(const QString &folder)
     return ok;
 }
 
-AtomicFile::Result AtomicFile::replace(
-    const QString &path, QByteArrayView bytes, mode_t newFileMode)
+AtomicFile::Result AtomicFile::replace(const QString &path, QByteArrayView bytes,
+    mode_t newFileMode, const std::function<void()> &beforeRename, struct stat *written)
 {
     const QString target = resolvedTarget(path);
     const QFileInfo info(target);
@@ -175,8 +175,12 @@ AtomicFile::Result AtomicFile::replace(
         return Result::WriteFailed;
     if (FileFaults::shouldFail(Step::Sync, path) || ::fsync(temp.fd()) != 0)
         return Result::WriteFailed;
+    if (written && ::fstat(temp.fd(), written) != 0)
+        return Result::WriteFailed;
     if (FileFaults::shouldFail(Step::Flush, path) || !temp.close())
         return Result::WriteFailed;
+    if (beforeRename)
+        beforeRename();
     if (FileFaults::shouldFail(Step::Rename, path)
         || ::rename(native(temp.path()).constData(), native(target).constData()) != 0)
         return Result::CreateFailed;

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // Replaces a file's whole content so that a crash or a full disk leaves either the old or the
@@ -17,7 +19,10 @@ public:
 
     // newFileMode is applied to a file that did not exist; kUmaskMode means 0666 less the umask.
     static constexpr mode_t kUmaskMode = mode_t(-1);
-    static Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode);
+    // beforeRename runs once the new content is on disk, right before it takes the path; an
+    // exception from it leaves the target untouched. written receives the new file's status.
+    static Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode,
+        const std::function<void()> &beforeRename = {}, struct stat *written = nullptr);
 
     // True when name is one of our temporaries, so that listings can skip it.
     static bool isTemporaryName(const QString &fileName);

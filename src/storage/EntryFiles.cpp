@@ -2,17 +2,21 @@
 
 #include "AtomicFile.h"
 #include "DiaryText.h"
+#include "EntryLedger.h"
 #include "Exception.h"
 #include "FileFaults.h"
+#include "KeptVersion.h"
 #include "Settings.h"
 #include "TextPane.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +127,28 @@ void makeYearFolder(const QString &folder)
         throw Exception(kCannotCreateDirectory);
 }
 
+void writeBytes(const QString &path, const QByteArray &bytes,
+    const std::function<void()> &beforeRename = {}, struct stat *written = nullptr)
+{
+    switch (AtomicFile::replace(path, bytes, 0600, beforeRename, written)) {
+    case AtomicFile::Result::Done:
+        return;
+    case AtomicFile::Result::CreateFailed:
+        throw Exception(kCannotCreate.arg(path));
+    case AtomicFile::Result::WriteFailed:
+        throw Exception(kWriteError);
+    }
+}
+
+// Right before the new text takes the entry's name: a version that another writer left there
+// since this run last saw the file is linked to a name of its own, so it is never lost.
+QString keepForeignVersion(const QString &path)
+{
+    if (EntryLedger::instance().look(path).standing != EntryLedger::Standing::Foreign)
+        return QString();
+    return KeptVersion::keep(path, QDateTime::currentDateTime());
+}
+
 } // namespace
 
 QString yearFolderPath(int year)
@@ -152,6 +178,7 @@ void loadEntryFile(TextPane &pane, const QString &path)
     if (normalisedByteLength(*bytes) > kPaneCapacityBytes)
         throw Exception(kTooLarge);
     const QString text = diaryTextFromBytes(*bytes);
+    EntryLedger::instance().rememberFile(path, st, *bytes);
     if (pane.text() == text)
         return;
     // The file stays open and held until the pane's change notification has been handled.
@@ -163,15 +190,7 @@ void writeTextFile(const QString &path, const QString &text)
 {
     // Encoding raises the write error for a character without a form, before the disk is
     // touched, so the text is not scanned a second time first.
-    const QByteArray bytes = diaryTextToBytes(text);
-    switch (AtomicFile::replace(path, bytes, 0600)) {
-    case AtomicFile::Result::Done:
-        return;
-    case AtomicFile::Result::CreateFailed:
-        throw Exception(kCannotCreate.arg(path));
-    case AtomicFile::Result::WriteFailed:
-        throw Exception(kWriteError);
-    }
+    writeBytes(path, diaryTextToBytes(text));
 }
 
 bool isReadOnlyFile(const QString &path)
@@ -183,10 +202,10 @@ bool isReadOnlyFile(const QString &path)
         && (st.st_mode & S_IWUSR) == 0;
 }
 
-void saveCurrentEntry(const QString &text, int year, int month, int day)
+SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
 {
     if (text.isEmpty())
-        return;
+        return {};
     // An empty diary folder would put the year folder at the file system's root.
     if (DiaryDir.isEmpty())
         throw Exception(kCannotCreateDirectory);
@@ -195,6 +214,25 @@ void saveCurrentEntry(const QString &text, int year, int month, int day)
     // A read-only or held entry is never replaced; the save ends quietly, as for a file that
     // cannot be deleted.
     if (QFileInfo(path).isFile() && (isReadOnlyFile(path) || isHeld(path)))
-        return;
-    writeTextFile(path, text);
+        return {};
+    const QByteArray bytes = diaryTextToBytes(text);
+    EntryLedger &ledger = EntryLedger::instance();
+    const EntryLedger::Look before = ledger.look(path);
+    if (ledger.holds(path, bytes, before)) {
+        // Nothing to write; a synchroniser sees no change, and the file counts as seen.
+        struct stat st
+        {
+        };
+        if (before.bytes && ::stat(QFile::encodeName(path).constData(), &st) == 0)
+            ledger.rememberFile(path, st, bytes);
+        return {true, QString()};
+    }
+    SavedEntry saved {true, QString()};
+    struct stat written
+    {
+    };
+    writeBytes(
+        path, bytes, [&] { saved.keptFile = keepForeignVersion(path); }, &written);
+    ledger.rememberFile(path, written, bytes);
+    return saved;
 }

@@ -16,4 +16,14 @@ void loadEntryFile(TextPane &pane, const QString &path);
 void writeTextFile(const QString &path, const QString &text);
 // The owner-write bit of an existing file is clear: such a file is never replaced.
 bool isReadOnlyFile(const QString &path);
-void saveCurrentEntry(const QString &text, int year, int month, int day);
+
+// What a save did. onDisk: the entry file now holds the text (written, or already there).
+// keptFile: another writer's version that was moved aside first, or empty.
+struct SavedEntry
+{
+    bool onDisk = false;
+    QString keptFile;
+};
+// Replaces the entry only while it holds what this run last loaded or wrote there; another
+// writer's version is kept beside it first. Writes nothing when the file holds the text already.
+SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day);

@@ -7,8 +7,10 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -34,6 +37,7 @@
 #include "YearMonthText.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryLedger.h"
 #include "storage/Exception.h"
 #include "storage/Settings.h"
 
@@ -44,6 +48,8 @@ namespace {
 constexpr int kClientWidth = 792;
 constexpr int kClientHeight = 594;
 constexpr int kToolTipShowMs = 2500;
+// A synchroniser writes a file in several steps; the page follows once they have settled.
+constexpr int kFollowDelayMs = 300;
 
 template<typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
 {
@@ -349,6 +355,17 @@ void TfrmMain::bindEvents()
     connect(EditSettings, &QAction::triggered, this,
         [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
+    m_pageWatcher = new QFileSystemWatcher(this);
+    m_followTimer = new QTimer(this);
+    m_followTimer->setSingleShot(true);
+    m_followTimer->setInterval(kFollowDelayMs);
+    connect(m_pageWatcher, &QFileSystemWatcher::fileChanged, m_followTimer,
+        qOverload<>(&QTimer::start));
+    connect(m_pageWatcher, &QFileSystemWatcher::directoryChanged, m_followTimer,
+        qOverload<>(&QTimer::start));
+    connect(m_followTimer, &QTimer::timeout, this,
+        [this] { guarded(this, [this] { followChangesElsewhere(); }); });
+
     connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
         [this] { updateCommandStates(); });
@@ -386,6 +403,15 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         event->accept();
     else
         event->ignore();
+}
+
+void TfrmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Notifications can be missed (a folder that was away, a network share): look once more
+    // whenever the person comes back to the window.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_shown)
+        m_followTimer->start();
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
@@ -431,16 +457,59 @@ void TfrmMain::loadFiveYearPage(int baseYear)
     for (int i = 0; i < kPaneCount; ++i) {
         const int year = baseYear - i;
         // With no diary folder there is nothing to look for, not even at the root.
-        if (DiaryDir.isEmpty() || !QFileInfo(yearFolderPath(year)).isDir()) {
-            pane(i)->clearText();
-            continue;
-        }
-        const QString path = entryFilePath(year, month, day);
-        if (QFileInfo(path).isFile())
-            loadEntryFile(*pane(i), path);
-        else
-            pane(i)->clearText();
+        m_pagePaths[i] = DiaryDir.isEmpty() ? QString() : entryFilePath(year, month, day);
+        if (i == 0)
+            m_todayOnDisk = QString();
+        loadPane(i, m_pagePaths[i]);
     }
+    EntryLedger::instance().retainOnly({std::begin(m_pagePaths), std::end(m_pagePaths)});
+    watchPage();
+}
+
+void TfrmMain::loadPane(int index, const QString &path)
+{
+    DiaryPane *target = pane(index);
+    if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile())
+        loadEntryFile(*target, path);
+    else {
+        target->clearText();
+        if (!path.isEmpty())
+            EntryLedger::instance().rememberAbsent(path);
+    }
+    if (index == 0)
+        m_todayOnDisk = memToday->text();
+}
+
+void TfrmMain::followChangesElsewhere()
+{
+    // Typing not yet on disk stays; the next save keeps the other version beside it.
+    const bool todayOnDisk = memToday->text() == m_todayOnDisk;
+    for (int i = todayOnDisk ? 0 : 1; i < kPaneCount; ++i)
+        loadPane(i, m_pagePaths[i]);
+    watchPage();
+}
+
+void TfrmMain::watchPage()
+{
+    // A file replaced by a rename is no longer watched: the watches are set afresh each time.
+    if (!m_pageWatcher->files().isEmpty())
+        m_pageWatcher->removePaths(m_pageWatcher->files());
+    if (!m_pageWatcher->directories().isEmpty())
+        m_pageWatcher->removePaths(m_pageWatcher->directories());
+    QStringList paths;
+    if (!DiaryDir.isEmpty() && QFileInfo(DiaryDir).isDir())
+        paths << DiaryDir;
+    for (const QString &path : m_pagePaths) {
+        if (path.isEmpty())
+            continue;
+        const QFileInfo entry(path);
+        if (entry.dir().exists() && !paths.contains(entry.path()))
+            paths << entry.path();
+        if (entry.isFile())
+            paths << path;
+    }
+    if (!paths.isEmpty())
+        m_pageWatcher->addPaths(paths);
 }
 
 void TfrmMain::Calendar1Change()
@@ -501,19 +570,42 @@ void TfrmMain::memTodayChange()
     const qsizetype length = diaryTextByteLength(text);
     if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
         return;
-    saveCurrentEntry(text, Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+    saveToday(text);
 }
 
 void TfrmMain::memTodayExit()
 {
     settingsCheck();
-    saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+    saveToday(memToday->text());
 }
 
 void TfrmMain::FormCloseQuery()
 {
     settingsCheck();
-    saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+    saveToday(memToday->text());
+}
+
+void TfrmMain::saveToday(const QString &text)
+{
+    const int year = Calendar1->Year();
+    const int month = Calendar1->Month();
+    const int day = Calendar1->Day();
+    const SavedEntry saved = saveCurrentEntry(text, year, month, day);
+    if (saved.onDisk && entryFilePath(year, month, day) == m_pagePaths[0])
+        m_todayOnDisk = text;
+    if (!saved.keptFile.isEmpty())
+        tellKeptVersion(entryFilePath(year, month, day), saved.keptFile);
+}
+
+void TfrmMain::tellKeptVersion(const QString &entry, const QString &kept)
+{
+    // A termination must never wait for a person; the kept file is there all the same.
+    if (m_terminating)
+        return;
+    Prompter::current().information(this, QStringLiteral("情報"),
+        QStringLiteral("日記 %1 は、ほかの場所で書き換えられていました。\n"
+                       "そちらの内容は %2 に残し、この画面の日記を保存しました。")
+            .arg(QDir::toNativeSeparators(entry), QDir::toNativeSeparators(kept)));
 }
 
 void TfrmMain::closeForTermination()

@@ -8,11 +8,13 @@ class DiaryPane;
 class QAction;
 class QComboBox;
 class QFileDialog;
+class QFileSystemWatcher;
 class QLabel;
 class QPlainTextEdit;
 class QPrinter;
 class QPushButton;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class TCalendar;
@@ -60,6 +62,9 @@ public:
 
     void fillYearMonthList();
     void loadFiveYearPage(int baseYear);
+    // Shows what another writer (a synchroniser) changed in the page's files since they were
+    // loaded; memToday only while it holds no typing that is not on disk.
+    void followChangesElsewhere();
     void showSettings();
     void updateCommandStates();
 
@@ -95,6 +100,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -104,6 +110,10 @@ private:
     void createToolBar();
     void bindEvents();
     void settingsCheck();
+    void saveToday(const QString &text);
+    void tellKeptVersion(const QString &entry, const QString &kept);
+    void loadPane(int index, const QString &path);
+    void watchPage();
     void runFileSaveAs1();
     void runFilePrintSetup1();
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
@@ -113,4 +123,10 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
     bool m_terminating = false;
+    // The files behind the five panes as last loaded, and memToday's text as last loaded or
+    // saved: typing beyond it is not on disk yet.
+    QString m_pagePaths[kPaneCount];
+    QString m_todayOnDisk;
+    QFileSystemWatcher *m_pageWatcher = nullptr;
+    QTimer *m_followTimer = nullptr;
 };

@@ -1,0 +1,99 @@
+#include "EntryLedger.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+std::optional<QByteArray> readWhole(const QString &path)
+{
+    // Non-blocking so that a FIFO named like an entry cannot hang a save.
+    const int fd
+        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray bytes;
+    for (;;) {
+        char buffer[64 * 1024];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace
+
+EntryLedger &EntryLedger::instance()
+{
+    static EntryLedger ledger;
+    return ledger;
+}
+
+void EntryLedger::rememberFile(const QString &path, const struct stat &st, const QByteArray &bytes)
+{
+    m_states.insert(path, State {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, bytes});
+}
+
+void EntryLedger::rememberAbsent(const QString &path)
+{
+    m_states.insert(path, State {});
+}
+
+void EntryLedger::retainOnly(const QStringList &paths)
+{
+    m_states.removeIf([&paths](const auto &item) { return !paths.contains(item.key()); });
+}
+
+void EntryLedger::clear()
+{
+    m_states.clear();
+}
+
+bool EntryLedger::sameFile(const State &state, const struct stat &st)
+{
+    return state.exists && state.device == st.st_dev && state.inode == st.st_ino
+        && state.size == st.st_size && state.modified.tv_sec == st.st_mtim.tv_sec
+        && state.modified.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+EntryLedger::Look EntryLedger::look(const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {Standing::Absent, std::nullopt};
+    const auto known = m_states.find(path);
+    if (known != m_states.end() && sameFile(*known, st))
+        return {Standing::Seen, std::nullopt};
+    // Unreadable content cannot be shown to be ours: it is kept rather than replaced.
+    std::optional<QByteArray> bytes = S_ISREG(st.st_mode) ? readWhole(path) : std::nullopt;
+    if (known != m_states.end() && known->exists && bytes && *bytes == known->bytes) {
+        // Touched, or rewritten with the same bytes: still ours.
+        rememberFile(path, st, *bytes);
+        return {Standing::Seen, std::move(bytes)};
+    }
+    return {Standing::Foreign, std::move(bytes)};
+}
+
+bool EntryLedger::holds(const QString &path, const QByteArray &bytes, const Look &look) const
+{
+    if (look.bytes)
+        return *look.bytes == bytes;
+    if (look.standing != Standing::Seen)
+        return false;
+    const auto known = m_states.constFind(path);
+    return known != m_states.cend() && known->bytes == bytes;
+}
