@@ -2,4 +2,5 @@
 # saying why, only where syncthing cannot run.
 set_tests_properties(e2e_test_sync PROPERTIES
     LABELS "e2e;sync"
-    SKIP_REGULAR_EXPRESSION "OK \\(skipped=")
+    SKIP_REGULAR_EXPRESSION "OK \\(skipped="
+    ENVIRONMENT_MODIFICATION "PYTHONDONTWRITEBYTECODE=set:1")

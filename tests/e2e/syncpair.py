@@ -44,7 +44,7 @@ def wait_until(condition, timeout, what):
 
 
 def tree(folder):
-    """Relative path -> bytes of every file under folder, less Syncthing's own marker and temporaries."""
+    """Relative path -> bytes of each file under folder, less Syncthing's marker and temporaries."""
     files = {}
     for top, dirs, names in os.walk(folder):
         dirs[:] = [d for d in dirs if d != ".stfolder"]

@@ -43,6 +43,13 @@ class SyncTest(unittest.TestCase):
                           "--name", "."], check=False)
         return [int(w) for w in out.split() if int(w) != main.id]
 
+    def shoot(self, label):
+        """A screenshot kept in $ORLUNE_E2E_SHOTS, when set, for a person to look at."""
+        folder = os.environ.get("ORLUNE_E2E_SHOTS")
+        if folder:
+            os.makedirs(folder, exist_ok=True)
+            self.s.screenshot(os.path.join(folder, "%s-%s.png" % (self.id(), label)))
+
     def click_pane(self, win):
         # Each click lands somewhere new: xdotool's synchronous move waits for a motion.
         self.clicks += 1
@@ -57,14 +64,17 @@ class SyncTest(unittest.TestCase):
                                "%dx%d+%d+%d" % (width, height, x + px, y + py), "rgb:-"],
                               env=self.s.env, capture_output=True, check=True, timeout=10).stdout
 
-    def pane_text(self, win):
+    def copied(self, copy):
         self.s.set_clipboard("(nothing copied)")
+        copy()
+        return wait_until(lambda: self.s.clipboard() not in (None, "(nothing copied)")
+                          and self.s.clipboard(), 5, "a text on the clipboard")
+
+    def pane_text(self, win):
         self.click_pane(win)
-        self.s.key("ctrl+a", "ctrl+c")
-        text = wait_until(lambda: self.s.clipboard() != "(nothing copied)" and self.s.clipboard(),
-                          5, "the pane's text on the clipboard")
+        text = self.copied(lambda: self.s.key("ctrl+a", "ctrl+c"))
         self.s.key("ctrl+End")
-        return text.replace("\r\n", "\n") if text is not None else None
+        return text.replace("\r\n", "\n")
 
     def type_into(self, win, text):
         self.click_pane(win)
@@ -120,6 +130,7 @@ class SyncTest(unittest.TestCase):
         t_shown = time.monotonic()
         print("entry crossed: on disk in b after %.2f s, shown in b's pane after %.2f s"
               % (t_arrived - t_saved, t_shown - t_saved))
+        self.shoot("crossed")
         self.assertEqual(self.pane_text(win_b), MORNING)
 
         # (b) Both windows write the same day while the synchronisers are paused.
@@ -137,16 +148,18 @@ class SyncTest(unittest.TestCase):
         pair.set_paused(False)
         pair.settle()
 
-        # The first window closes by its window manager's close; a box may tell of a kept copy.
+        # The first window closes by its window manager's close. Its file now holds the second
+        # computer's version, which it has not seen: a box names the copy that keeps it (see the
+        # screenshot; the box offers its text to no clipboard).
         win_a.activate()
         self.s.key("alt+F4")
-        boxes = wait_until(lambda: self.other_windows(app_a, win_a) or not app_a.running()
-                           and ["closed"], 15, "the first window to close or tell something")
-        if boxes != ["closed"]:
-            box = Window(self.s, boxes[0])
-            self.s.screenshot(self.s.path("box.png"))
-            box.activate()
-            self.s.key("Return")
+        boxes = wait_until(lambda: self.other_windows(app_a, win_a) or not app_a.running(), 15,
+                           "the first window to close or show a box")
+        self.assertIsInstance(boxes, list, "the first window closed without a box")
+        box = Window(self.s, boxes[0])
+        box.activate()
+        self.shoot("box")
+        self.s.key("Return")
         self.assertEqual(app_a.wait_exit(), 0)
         pair.settle()
         # The second ends on a termination request: it must not wait for anyone.
@@ -161,6 +174,8 @@ class SyncTest(unittest.TestCase):
             every = "\n".join(texts.values())
             for word in [MORNING] + WORDS_A + WORDS_B:
                 self.assertIn(word, every, "%r is in no file of %s: %r" % (word, folder, texts))
+            self.assertTrue([n for n in texts if n.startswith(monthday + ".conflict-")],
+                            "no copy kept by the program in %s: %r" % (folder, texts))
         print("files of the day: %s" % sorted(self.entry_texts(folder_a, year, monthday)))
 
         # (c) Nothing is left running.
