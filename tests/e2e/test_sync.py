@@ -16,6 +16,8 @@ MORNING = "朝は川沿いを散歩した"
 # Typed after it: the first 20 characters are saved at 40 bytes, the rest stays in the pane.
 WORDS_A = ["amber", "birch", "cedar", "dune", "ember", "fjord"]
 WORDS_B = ["gorse", "heath", "islet", "juniper", "kelp", "larch"]
+WORDS_C = ["maple", "nettle", "oak", "pine"]
+WORDS_D = ["quince", "reed", "sorrel", "thyme"]
 SCREEN = "1700x1024x24"
 
 
@@ -94,36 +96,77 @@ class SyncTest(unittest.TestCase):
                     texts[name] = f.read().decode("cp932").replace("\r\n", "\n")
         return texts
 
-    def test_two_windows_keep_every_word_through_syncthing(self):
-        folder_a, folder_b = self.s.path("diary-a"), self.s.path("diary-b")
-        os.makedirs(folder_a)
-        os.makedirs(folder_b)
+    def start_desk(self):
+        """Two diary folders kept in step by Syncthing, and a window on each, side by side."""
+        self.folder_a, self.folder_b = self.s.path("diary-a"), self.s.path("diary-b")
+        os.makedirs(self.folder_a)
+        os.makedirs(self.folder_b)
         try:
-            pair = SyncPair(self.s.path("sync"), folder_a, folder_b, spawn=self.s.spawn)
-            pair.start()
+            self.pair = SyncPair(self.s.path("sync"), self.folder_a, self.folder_b,
+                                 spawn=self.s.spawn)
+            self.pair.start()
         except SyncthingUnavailable as e:
             self.skipTest(str(e))
-        self.addCleanup(pair.stop)
-        year, month, day = self.today()
-        monthday = month + day
-        file_a = entry_path(folder_a, int(year), int(month), int(day))
-        file_b = entry_path(folder_b, int(year), int(month), int(day))
+        self.addCleanup(self.pair.stop)
+        self.date = self.today()
+        year, month, day = (int(part) for part in self.date)
+        self.monthday = self.date[1] + self.date[2]
+        self.file_a = entry_path(self.folder_a, year, month, day)
+        self.file_b = entry_path(self.folder_b, year, month, day)
+        self.app_a = self.s.start_orlune(diary=self.folder_a, name="a")
+        self.app_b = self.s.start_orlune(diary=self.folder_b, name="b")
+        self.win_a, self.win_b = self.window_of(self.app_a), self.window_of(self.app_b)
+        self.s.run(["xdotool", "windowmove", "--sync", str(self.win_b.id), "870", "110"])
 
-        app_a = self.s.start_orlune(diary=folder_a, name="a")
-        app_b = self.s.start_orlune(diary=folder_b, name="b")
-        win_a, win_b = self.window_of(app_a), self.window_of(app_b)
-        # Side by side, so that neither hides the other's pane.
-        self.s.run(["xdotool", "windowmove", "--sync", str(win_b.id), "870", "110"])
+    def conflict_while_paused(self, text_a, text_b, newer):
+        """Both windows write the day while sync is paused; newer's file wins Syncthing's
+        conflict when it resumes."""
+        self.pair.set_paused(True)
+        self.type_into(self.win_a, text_a[0])
+        self.type_into(self.win_b, text_b[0])
+        wait_until(lambda: read_bytes(self.file_a) == diary_bytes(text_a[1]), 10, "diary a's save")
+        wait_until(lambda: read_bytes(self.file_b) == diary_bytes(text_b[1]), 10, "diary b's save")
+        now = time.time()
+        older = self.file_b if newer == self.file_a else self.file_a
+        os.utime(older, (now - 60, now - 60))
+        os.utime(newer, (now - 30, now - 30))
+        self.pair.set_paused(False)
+        self.pair.settle()
 
-        # (a) A paste in the first window reaches the second window's page, with no action there.
+    def assert_every_word_kept(self, words):
+        if self.today() != self.date:
+            self.skipTest("the date changed while the test ran")
+        for folder in (self.folder_a, self.folder_b):
+            texts = self.entry_texts(folder, self.date[0], self.monthday)
+            every = "\n".join(texts.values())
+            for word in words:
+                self.assertIn(word, every, "%r is in no file of %s: %r" % (word, folder, texts))
+        print("files of the day: %s" % sorted(texts))
+        return sorted(texts)
+
+    def assert_nothing_left_running(self):
+        pids = self.pair.pids()
+        self.pair.stop()
+        for pid in pids + [self.app_a.pid, self.app_b.pid]:
+            self.assertFalse(os.path.exists("/proc/%d" % pid), "process %d still exists" % pid)
+        leftovers = [p for p in os.listdir("/proc") if p.isdigit() and self.s.root.encode()
+                     in (read_bytes("/proc/%s/cmdline" % p) or b"")]
+        self.assertEqual(leftovers, [])
+        print("run time: %.1f s" % (time.monotonic() - self.started))
+
+    def test_entry_crosses_and_no_word_is_lost_while_both_type(self):
+        self.start_desk()
+        win_a, win_b, app_a, app_b = self.win_a, self.win_b, self.app_a, self.app_b
+
+        # A paste in the first window reaches the second window's page, with no action there.
         self.click_pane(win_a)
         shown_before = self.pane_pixels(win_b)
         self.s.set_clipboard(MORNING)
         self.s.key("ctrl+v")
         saved = diary_bytes(MORNING)
-        wait_until(lambda: read_bytes(file_a) == saved, 10, "the paste saved in diary a")
+        wait_until(lambda: read_bytes(self.file_a) == saved, 10, "the paste saved in diary a")
         t_saved = time.monotonic()
-        wait_until(lambda: read_bytes(file_b) == saved, 20, "the entry to reach diary b")
+        wait_until(lambda: read_bytes(self.file_b) == saved, 20, "the entry to reach diary b")
         t_arrived = time.monotonic()
         wait_until(lambda: self.pane_pixels(win_b) != shown_before, 20,
                    "the second window to show the entry")
@@ -133,20 +176,11 @@ class SyncTest(unittest.TestCase):
         self.shoot("crossed")
         self.assertEqual(self.pane_text(win_b), MORNING)
 
-        # (b) Both windows write the same day while the synchronisers are paused.
-        pair.set_paused(True)
-        self.type_into(win_a, typed(WORDS_A))
-        self.type_into(win_b, typed(WORDS_B))
-        wait_until(lambda: read_bytes(file_a) == diary_bytes(MORNING + typed(WORDS_A)[:20]), 10,
-                   "the autosave in diary a")
-        wait_until(lambda: read_bytes(file_b) == diary_bytes(MORNING + typed(WORDS_B)[:20]), 10,
-                   "the autosave in diary b")
-        # The second computer wrote last: its version wins Syncthing's conflict.
-        now = time.time()
-        os.utime(file_a, (now - 60, now - 60))
-        os.utime(file_b, (now - 30, now - 30))
-        pair.set_paused(False)
-        pair.settle()
+        # Both type on while sync is paused; each autosaves its first 20 characters and keeps
+        # the rest in the pane. The second computer's file is newer, so it wins in Syncthing.
+        self.conflict_while_paused((typed(WORDS_A), MORNING + typed(WORDS_A)[:20]),
+                                   (typed(WORDS_B), MORNING + typed(WORDS_B)[:20]),
+                                   newer=self.file_b)
 
         # The first window closes by its window manager's close. Its file now holds the second
         # computer's version, which it has not seen: a box names the copy that keeps it (see the
@@ -161,32 +195,49 @@ class SyncTest(unittest.TestCase):
         self.shoot("box")
         self.s.key("Return")
         self.assertEqual(app_a.wait_exit(), 0)
-        pair.settle()
+        self.pair.settle()
         # The second ends on a termination request: it must not wait for anyone.
         app_b.signal(signal.SIGTERM)
         self.assertEqual(app_b.wait_exit(), 0)
-        pair.settle()
-        if self.today() != [year, month, day]:
-            self.skipTest("the date changed while the test ran")
+        self.pair.settle()
 
-        for folder in (folder_a, folder_b):
-            texts = self.entry_texts(folder, year, monthday)
-            every = "\n".join(texts.values())
-            for word in [MORNING] + WORDS_A + WORDS_B:
-                self.assertIn(word, every, "%r is in no file of %s: %r" % (word, folder, texts))
-            self.assertTrue([n for n in texts if n.startswith(monthday + ".conflict-")],
-                            "no copy kept by the program in %s: %r" % (folder, texts))
-        print("files of the day: %s" % sorted(self.entry_texts(folder_a, year, monthday)))
+        names = self.assert_every_word_kept([MORNING] + WORDS_A + WORDS_B)
+        self.assertTrue([n for n in names if n.startswith(self.monthday + ".conflict-")])
+        self.assert_nothing_left_running()
 
-        # (c) Nothing is left running.
-        pids = pair.pids()
-        pair.stop()
-        for pid in pids + [app_a.pid, app_b.pid]:
-            self.assertFalse(os.path.exists("/proc/%d" % pid), "process %d still exists" % pid)
-        leftovers = [p for p in os.listdir("/proc") if p.isdigit() and self.s.root.encode()
-                     in (read_bytes("/proc/%s/cmdline" % p) or b"")]
-        self.assertEqual(leftovers, [])
-        print("run time: %.1f s" % (time.monotonic() - self.started))
+    def test_saved_entries_meet_and_the_page_shows_the_newer(self):
+        self.start_desk()
+        text_a, text_b = typed(WORDS_C).lstrip(), typed(WORDS_D).lstrip()
+        # Each window leaves its pane after typing, so all it typed is saved before sync resumes;
+        # the first computer's file is newer and wins in Syncthing.
+        self.pair.set_paused(True)
+        for win, text in ((self.win_a, text_a), (self.win_b, text_b)):
+            self.type_into(win, text)
+            win.click_widget("mem1YearAgo")
+        wait_until(lambda: read_bytes(self.file_a) == diary_bytes(text_a), 10, "diary a's save")
+        wait_until(lambda: read_bytes(self.file_b) == diary_bytes(text_b), 10, "diary b's save")
+        shown_before = self.pane_pixels(self.win_b)
+        now = time.time()
+        os.utime(self.file_b, (now - 60, now - 60))
+        os.utime(self.file_a, (now - 30, now - 30))
+        self.pair.set_paused(False)
+        self.pair.settle()
+
+        # The second window holds no unsaved typing: its page follows the winner.
+        wait_until(lambda: self.pane_pixels(self.win_b) != shown_before, 10,
+                   "the second window to show the newer entry")
+        self.assertEqual(self.pane_text(self.win_b), text_a)
+        stamps = [os.stat(f).st_mtime_ns for f in (self.file_a, self.file_b)]
+        for app in (self.app_a, self.app_b):
+            app.signal(signal.SIGTERM)
+            self.assertEqual(app.wait_exit(), 0)
+        self.pair.settle()
+
+        # Neither close had anything new to write, and neither kept a copy of its own.
+        self.assertEqual([os.stat(f).st_mtime_ns for f in (self.file_a, self.file_b)], stamps)
+        names = self.assert_every_word_kept(WORDS_C + WORDS_D)
+        self.assertEqual([n for n in names if ".conflict-" in n and ".sync-" not in n], [])
+        self.assert_nothing_left_running()
 
 
 if __name__ == "__main__":
