@@ -168,6 +168,7 @@ class SyncTest(unittest.TestCase):
         t_saved = time.monotonic()
         wait_until(lambda: read_bytes(self.file_b) == saved, 20, "the entry to reach diary b")
         t_arrived = time.monotonic()
+        arrived = os.stat(self.file_b)
         wait_until(lambda: self.pane_pixels(win_b) != shown_before, 20,
                    "the second window to show the entry")
         t_shown = time.monotonic()
@@ -175,6 +176,9 @@ class SyncTest(unittest.TestCase):
               % (t_arrived - t_saved, t_shown - t_saved))
         self.shoot("crossed")
         self.assertEqual(self.pane_text(win_b), MORNING)
+        # Showing it was a load: the second window wrote nothing back.
+        after = os.stat(self.file_b)
+        self.assertEqual((after.st_ino, after.st_mtime_ns), (arrived.st_ino, arrived.st_mtime_ns))
 
         # Both type on while sync is paused; each autosaves its first 20 characters and keeps
         # the rest in the pane. The second computer's file is newer, so it wins in Syncthing.
