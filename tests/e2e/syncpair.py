@@ -162,8 +162,9 @@ class Instance:
             return self.request("GET", "/rest/system/ping", timeout=2) == {"ping": "pong"}
         except (OSError, urllib.error.URLError, ValueError):
             if self.process.poll() is not None:
-                raise SyncthingUnavailable(f"syncthing {self.name} ended with status "
-                                           f"{self.process.returncode}:\n{self.log_tail()}")
+                # It could make its keys, so it can run: a failure here is a fault, not a skip.
+                raise RuntimeError(f"syncthing {self.name} ended with status "
+                                   f"{self.process.returncode}:\n{self.log_tail()}")
             return False
 
     def connected(self, peer):
@@ -223,7 +224,8 @@ class SyncPair:
             try:
                 i.generate()
             except subprocess.CalledProcessError as e:
-                raise SyncthingUnavailable(f"syncthing cannot make its keys: {e.stderr}") from e
+                raise SyncthingUnavailable(
+                    f"syncthing cannot make its keys: {e.stderr.strip()}") from e
             except (OSError, subprocess.SubprocessError) as e:
                 raise SyncthingUnavailable(f"syncthing cannot make its keys: {e}") from e
         # Only a dials b; b waits for it.
