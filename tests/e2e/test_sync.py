@@ -66,6 +66,17 @@ class SyncTest(unittest.TestCase):
                                "%dx%d+%d+%d" % (width, height, x + px, y + py), "rgb:-"],
                               env=self.s.env, capture_output=True, check=True, timeout=10).stdout
 
+    def steady_pixels(self, win):
+        """The pane's pixels once a repaint (of a window just made inactive, say) is over."""
+        last = [None]
+
+        def same_twice():
+            time.sleep(0.1)
+            shown, last[0] = last[0], self.pane_pixels(win)
+            return shown == last[0] and shown
+
+        return wait_until(same_twice, 5, "the pane to stand still")
+
     def copied(self, copy):
         self.s.set_clipboard("(nothing copied)")
         copy()
@@ -160,7 +171,7 @@ class SyncTest(unittest.TestCase):
 
         # A paste in the first window reaches the second window's page, with no action there.
         self.click_pane(win_a)
-        shown_before = self.pane_pixels(win_b)
+        shown_before = self.steady_pixels(win_b)
         self.s.set_clipboard(MORNING)
         self.s.key("ctrl+v")
         saved = diary_bytes(MORNING)
@@ -220,7 +231,7 @@ class SyncTest(unittest.TestCase):
             win.click_widget("mem1YearAgo")
         wait_until(lambda: read_bytes(self.file_a) == diary_bytes(text_a), 10, "diary a's save")
         wait_until(lambda: read_bytes(self.file_b) == diary_bytes(text_b), 10, "diary b's save")
-        shown_before = self.pane_pixels(self.win_b)
+        shown_before = self.steady_pixels(self.win_b)
         now = time.time()
         os.utime(self.file_b, (now - 60, now - 60))
         os.utime(self.file_a, (now - 30, now - 30))
