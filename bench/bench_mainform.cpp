@@ -162,8 +162,11 @@ void BM_KeystrokeThatSaves10KB(benchmark::State &state)
     Diary diary(20);
     TfrmMain &w = diary.start();
     prepareToday(w, 10 * 1024, 19);
+    bool b = false;
     for (auto _ : state) {
-        sendKey(w.memToday, Qt::Key_A, QStringLiteral("a"));
+        // Another letter each time, so each save has new text to write.
+        b = !b;
+        sendKey(w.memToday, b ? Qt::Key_B : Qt::Key_A, b ? QStringLiteral("b") : QStringLiteral("a"));
         QApplication::processEvents();
         state.PauseTiming();
         sendKey(w.memToday, Qt::Key_Backspace, QString());

@@ -1,5 +1,7 @@
 #include "EntryLedger.h"
 
+#include "EntryFiles.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -78,8 +80,10 @@ EntryLedger::Look EntryLedger::look(const QString &path)
     const auto known = m_states.find(path);
     if (known != m_states.end() && sameFile(*known, st))
         return {Standing::Seen, std::nullopt};
-    // Unreadable content cannot be shown to be ours: it is kept rather than replaced.
-    std::optional<QByteArray> bytes = S_ISREG(st.st_mode) ? readWhole(path) : std::nullopt;
+    // Content that cannot be read, or that no pane could hold, cannot be shown to be ours: it
+    // is kept rather than replaced.
+    std::optional<QByteArray> bytes
+        = S_ISREG(st.st_mode) && st.st_size <= kPaneCapacityBytes ? readWhole(path) : std::nullopt;
     if (known != m_states.end() && known->exists && bytes && *bytes == known->bytes) {
         // Touched, or rewritten with the same bytes: still ours.
         rememberFile(path, st, *bytes);
