@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Session, Window, diary_bytes, entry_path, read_bytes, wait_until
+from harness import LAYOUT, Session, Window, diary_bytes, entry_path, read_bytes, wait_until
 from syncpair import SyncPair, SyncthingUnavailable
 
 # Ten full-width characters: 20 bytes, so the paste itself reaches the autosave interval.
@@ -59,9 +59,9 @@ class SyncTest(unittest.TestCase):
         win.click_widget("memToday", dy=150 + self.clicks % 2 * 20)
 
     def pane_pixels(self, win):
-        x, y, w, h = win.geometry()
+        x, y, _, _ = win.geometry()
         px, py = win.widget_point("memToday", 0, 0)
-        width, height = 249, 233
+        width, height = LAYOUT["memToday"][2:]
         return subprocess.run(["import", "-window", "root", "-crop",
                                "%dx%d+%d+%d" % (width, height, x + px, y + py), "rgb:-"],
                               env=self.s.env, capture_output=True, check=True, timeout=10).stdout
@@ -155,6 +155,9 @@ class SyncTest(unittest.TestCase):
         print("files of the day: %s" % sorted(texts))
         return sorted(texts)
 
+    def kept_by_program(self, names):
+        return [n for n in names if n.startswith(self.monthday + ".conflict-")]
+
     def assert_nothing_left_running(self):
         pids = self.pair.pids()
         self.pair.stop()
@@ -217,7 +220,7 @@ class SyncTest(unittest.TestCase):
         self.pair.settle()
 
         names = self.assert_every_word_kept([MORNING] + WORDS_A + WORDS_B)
-        self.assertTrue([n for n in names if n.startswith(self.monthday + ".conflict-")])
+        self.assertTrue(self.kept_by_program(names), names)
         self.assert_nothing_left_running()
 
     def test_saved_entries_meet_and_the_page_shows_the_newer(self):
@@ -251,7 +254,7 @@ class SyncTest(unittest.TestCase):
         # Neither close had anything new to write, and neither kept a copy of its own.
         self.assertEqual([os.stat(f).st_mtime_ns for f in (self.file_a, self.file_b)], stamps)
         names = self.assert_every_word_kept(WORDS_C + WORDS_D)
-        self.assertEqual([n for n in names if ".conflict-" in n and ".sync-" not in n], [])
+        self.assertEqual(self.kept_by_program(names), [])
         self.assert_nothing_left_running()
 
 
