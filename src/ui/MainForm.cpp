@@ -349,7 +349,10 @@ void TfrmMain::bindEvents()
     connect(EditSettings, &QAction::triggered, this,
         [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
-    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        rememberFocus(now);
+        updateCommandStates();
+    });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
         [this] { updateCommandStates(); });
     for (int i = 0; i < kPaneCount; ++i)
@@ -541,11 +544,23 @@ void TfrmMain::tbtnVersionClick()
     Prompter::current().runModal(*OKBottomDlg);
 }
 
+void TfrmMain::rememberFocus(QWidget *now)
+{
+    if (now && now->window() == this && now != menuBar())
+        m_focusedControl = now;
+}
+
 DiaryPane *TfrmMain::focusedPane() const
 {
-    QWidget *focus = QApplication::focusWidget();
+    // The focus within this window, whatever popup is open; the menu bar holds it only while
+    // a menu is opened by its mnemonic, and gives it back to the control it came from.
+    QWidget *focus = focusWidget();
+    if (focus == menuBar())
+        focus = m_focusedControl;
+    if (!focus || QApplication::activeWindow() != this)
+        return nullptr;
     for (int i = 0; i < kPaneCount; ++i) {
-        if (focus == pane(i) && focus->window() == QApplication::activeWindow())
+        if (focus == pane(i))
             return pane(i);
     }
     return nullptr;

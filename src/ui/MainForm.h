@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -108,9 +109,11 @@ private:
     void runFilePrintSetup1();
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
     DiaryPane *focusedPane() const;
+    void rememberFocus(QWidget *now);
 
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
     bool m_terminating = false;
+    QPointer<QWidget> m_focusedControl;
 };
