@@ -165,6 +165,8 @@ void TfrmMain::createControls()
     cmbYearMonth->setFont(uiFont(19));
     cmbYearMonth->setEditable(true);
     cmbYearMonth->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text is read as typed: inline completion would turn "2024/1" into "2024/12".
+    cmbYearMonth->setCompleter(nullptr);
     cmbYearMonth->setMaxVisibleItems(8);
     cmbYearMonth->setAccessibleName(QStringLiteral("年月"));
     // An editable combo box reports its text as its name here; a screen reader names it
