@@ -599,6 +599,8 @@ void TfrmMain::runFileSaveAs1()
         SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
         SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
         SaveDialog->setFileMode(QFileDialog::AnyFile);
+        // The types read as their names alone; the patterns still filter.
+        SaveDialog->setOption(QFileDialog::HideNameFilterDetails);
         SaveDialog->setNameFilters(
             {QStringLiteral("テキストファイル (*.txt)"), QStringLiteral("すべてのファイル (*.*)")});
         SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
