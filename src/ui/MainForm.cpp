@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,6 +24,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <cstdio>
+
 #include "Calendar.h"
 #include "DiaryPane.h"
 #include "ErrorReport.h"
@@ -35,6 +38,7 @@
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
+#include "storage/RescueFiles.h"
 #include "storage/Settings.h"
 
 TOKBottomDlg *OKBottomDlg = nullptr;
@@ -386,8 +390,9 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // A save that fails keeps the window open with the text, so nothing typed is lost.
-    if (guarded(this, [this] { FormCloseQuery(); }))
+    // A save that fails keeps the window open with the text, so nothing typed is lost; a
+    // termination request ends the program all the same.
+    if (guarded(this, [this] { FormCloseQuery(); }) || m_terminating)
         event->accept();
     else
         event->ignore();
@@ -517,8 +522,39 @@ void TfrmMain::memTodayExit()
 
 void TfrmMain::FormCloseQuery()
 {
+    // A termination request waits for nobody: no settings dialog, and an entry that cannot be
+    // saved goes to a rescue file.
+    if (m_terminating) {
+        saveOrRescueEntry();
+        return;
+    }
     settingsCheck();
     saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+}
+
+void TfrmMain::saveOrRescueEntry()
+{
+    const QString text = memToday->text();
+    const QDate date(Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+    try {
+        saveCurrentEntry(text, date.year(), date.month(), date.day());
+    } catch (const std::exception &error) {
+        const QString path = writeRescueFile(text, date, QDateTime::currentDateTime());
+        std::fprintf(stderr, "%s: 日記を %s に残しました\n", qUtf8Printable(errorMessageOf(error)),
+            qUtf8Printable(path));
+    }
+}
+
+void TfrmMain::announceRescueFiles()
+{
+    const QStringList files = unannouncedRescueFiles();
+    if (files.isEmpty() || m_terminating)
+        return;
+    Prompter::current().information(this, QStringLiteral("情報"),
+        QStringLiteral("前回の終了時に保存できなかった日記を、次のファイルに残しました。\n\n%1")
+            .arg(files.join(QLatin1Char('\n'))));
+    for (const QString &file : files)
+        markRescueFileAnnounced(file);
 }
 
 void TfrmMain::closeForTermination()

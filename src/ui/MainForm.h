@@ -59,6 +59,10 @@ public:
     void closeForTermination();
     bool terminating() const { return m_terminating; }
 
+    // Tells the user, in one box, of entries that an earlier termination request kept in
+    // rescue files.
+    void announceRescueFiles();
+
     void fillYearMonthList();
     void loadFiveYearPage(int baseYear);
     void showSettings();
@@ -110,6 +114,7 @@ private:
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
     DiaryPane *focusedPane() const;
     void rememberFocus(QWidget *now);
+    void saveOrRescueEntry();
 
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
