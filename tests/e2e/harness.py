@@ -46,8 +46,11 @@ s.tooltip_windows(), s.menu_windows(), s.wait_menu(), s.wait_no_menu()
                         mapped tooltips and pop-up menus.
 s.read(path), s.wait_for_bytes(path, expected, timeout)   the same as the functions below.
 s.darkest(x, y, w, h)   darkest grey level (0..1) of a screen rectangle: enabled text is black.
+s.tones(x, y, w, h)     (darkest grey, brightest grey, highest saturation) of a rectangle.
+s.popup_windows(), s.active_window(), s.mouse_location(), s.mouse_down(), s.mouse_up()
 
-Orlune: .pid, .folder, .exe, .settings_path, .main_window(timeout), .signal(sig),
+Orlune: .pid, .folder, .exe, .settings_path, .main_window(timeout), .window(name, timeout),
+        .signal(sig),
         .wait_exit(timeout) -> exit code, .running(), .stop(), .output() (stdout+stderr so far).
 menu_item_point(menu, item), menu_item_enabled(popup, menu, item)   see MENU_ITEMS.
 Window: .id, .geometry() -> (x, y, width, height) of the client on the root, .frame_geometry(),
@@ -56,14 +59,17 @@ Window: .id, .geometry() -> (x, y, width, height) of the client on the root, .fr
         .open_menu(menu) -> the open menu's Window, .tool_enabled(button),
         .net_wm_state(), .size_hints()
 wait_until(predicate, timeout, what)   polls until predicate() is truthy; returns its value.
-write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), read_bytes(path),
-wait_for_bytes(path, expected, timeout)
+today()                 the date the program opens on (same time zone as the test).
+write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), diary_bytes(text) (code page
+932, CR LF), read_bytes(path), wait_for_bytes(path, expected, timeout)
+OrluneTestCase          a unittest.TestCase with a fresh Session in self.s and an empty diary
+                        folder in self.diary; self.shoot(label) keeps a screenshot in
+                        $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself.
 """
 
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -648,8 +654,9 @@ class OrluneTestCase(unittest.TestCase):
         os.makedirs(self.diary)
 
     def _shoot_on_failure(self):
-        outcome = getattr(self, "_outcome", None)
-        failed = outcome is not None and not outcome.success
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = result is not None and any(
+            test is self for test, _ in result.failures + result.errors)
         if failed:
             try:
                 self.shoot("failure")

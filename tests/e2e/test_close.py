@@ -8,7 +8,7 @@ import stat
 import unittest
 
 from harness import (OrluneTestCase, SETTINGS_TITLE, diary_bytes, entry_path, read_bytes,
-                     today, wait_for_bytes, write_entry)
+                     today, write_entry)
 
 
 class CloseTest(OrluneTestCase):
