@@ -64,7 +64,8 @@ write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), diary_bytes(text)
 932, CR LF), read_bytes(path), wait_for_bytes(path, expected, timeout)
 OrluneTestCase          a unittest.TestCase with a fresh Session in self.s and an empty diary
                         folder in self.diary; self.shoot(label) keeps a screenshot in
-                        $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself.
+                        $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself and
+                        prints the output of every Orlune it started (s.programs).
 """
 
 import os
@@ -322,6 +323,7 @@ class Session:
 
     def __init__(self, screen="1280x1024x24", window_manager=True, watchdog=120):
         self._processes = []
+        self.programs = []
         self._clipboard_owner = None
         self.root = tempfile.mkdtemp(prefix="orlune-e2e-")
         self._watchdog = threading.Timer(watchdog, self._expire)
@@ -637,7 +639,9 @@ class Session:
                                  cwd=folder)
         finally:
             log.close()
-        return Orlune(self, folder, exe, process)
+        program = Orlune(self, folder, exe, process)
+        self.programs.append(program)
+        return program
 
 
 class OrluneTestCase(unittest.TestCase):
@@ -658,6 +662,9 @@ class OrluneTestCase(unittest.TestCase):
         failed = result is not None and any(
             test is self for test, _ in result.failures + result.errors)
         if failed:
+            for program in self.s.programs:
+                sys.stderr.write("--- output of Orlune (pid %d, %s, exit %s):\n%s\n" % (
+                    program.pid, program.folder, program.process.poll(), program.output()))
             try:
                 self.shoot("failure")
             except Exception:
