@@ -31,7 +31,7 @@ s.start_orlune(diary=..., chars_to_save=20, settings=None, env=None, name="app")
                         (code page 932, CR LF), settings=b"..." writes those bytes, settings=False
                         writes no file (a first run). Returns an Orlune.
 s.windows(name=None, pid=None)   visible top-level windows (ids) whose title matches name.
-s.wait_window(name, pid=None, timeout=10, others_than=())   the first such window once mapped
+s.wait_window(name, pid=None, timeout=20, others_than=())   the first such window once mapped
                         (leaving out those given): Window.
 s.wait_no_window(name_or_window, pid=None, timeout=10)
 s.key(*keys)            xdotool key names ("ctrl+c", "alt+e", "Return") to the focused window.
@@ -311,10 +311,10 @@ class Orlune:
     def output(self):
         return read_bytes(self._log).decode("utf-8", "replace")
 
-    def main_window(self, timeout=15):
+    def main_window(self, timeout=30):
         return self.session.wait_window("^%s$" % MAIN_TITLE, pid=self.pid, timeout=timeout)
 
-    def window(self, name, timeout=10):
+    def window(self, name, timeout=20):
         return self.session.wait_window(name, pid=self.pid, timeout=timeout)
 
 
@@ -468,7 +468,7 @@ class Session:
         out = self.run(args, check=False)
         return [int(w) for w in out.split()]
 
-    def wait_window(self, name, pid=None, timeout=10, others_than=()):
+    def wait_window(self, name, pid=None, timeout=20, others_than=()):
         """The first window named so once mapped, leaving out the windows in others_than."""
         known = {w.id if isinstance(w, Window) else int(w) for w in others_than}
         ids = wait_until(lambda: [w for w in self.windows(name, pid) if w not in known],
