@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -26,6 +27,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <cstdio>
+
 #include "Calendar.h"
 #include "DiaryPane.h"
 #include "ErrorReport.h"
@@ -39,6 +42,7 @@
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
 #include "storage/Exception.h"
+#include "storage/RescueFiles.h"
 #include "storage/Settings.h"
 
 TOKBottomDlg *OKBottomDlg = nullptr;
@@ -173,6 +177,8 @@ void TfrmMain::createControls()
     cmbYearMonth->setFont(uiFont(19));
     cmbYearMonth->setEditable(true);
     cmbYearMonth->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text is read as typed: inline completion would turn "2024/1" into "2024/12".
+    cmbYearMonth->setCompleter(nullptr);
     cmbYearMonth->setMaxVisibleItems(8);
     cmbYearMonth->setAccessibleName(QStringLiteral("年月"));
     // An editable combo box reports its text as its name here; a screen reader names it
@@ -373,7 +379,10 @@ void TfrmMain::bindEvents()
     connect(m_followTimer, &QTimer::timeout, this,
         [this] { guarded(this, [this] { followChangesElsewhere(); }); });
 
-    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        rememberFocus(now);
+        updateCommandStates();
+    });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
         [this] { updateCommandStates(); });
     for (int i = 0; i < kPaneCount; ++i)
@@ -405,8 +414,9 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // A save that fails keeps the window open with the text, so nothing typed is lost.
-    if (guarded(this, [this] { FormCloseQuery(); }))
+    // A save that fails keeps the window open with the text, so nothing typed is lost; a
+    // termination request ends the program all the same.
+    if (guarded(this, [this] { FormCloseQuery(); }) || m_terminating)
         event->accept();
     else
         event->ignore();
@@ -592,6 +602,12 @@ void TfrmMain::memTodayExit()
 
 void TfrmMain::FormCloseQuery()
 {
+    // A termination request waits for nobody: no settings dialog, and an entry that cannot be
+    // saved goes to a rescue file.
+    if (m_terminating) {
+        saveOrRescueEntry();
+        return;
+    }
     settingsCheck();
     saveToday(memToday->text());
     tellKeptVersions();
@@ -630,6 +646,31 @@ void TfrmMain::tellKeptVersions()
         Prompter::current().information(this, QStringLiteral("情報"), notice);
 }
 
+void TfrmMain::saveOrRescueEntry()
+{
+    const QString text = memToday->text();
+    const QDate date(Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+    try {
+        saveToday(text);
+    } catch (const std::exception &error) {
+        const QString path = writeRescueFile(text, date, QDateTime::currentDateTime());
+        std::fprintf(stderr, "%s: 日記を %s に残しました\n", qUtf8Printable(errorMessageOf(error)),
+            qUtf8Printable(path));
+    }
+}
+
+void TfrmMain::announceRescueFiles()
+{
+    const QStringList files = unannouncedRescueFiles();
+    if (files.isEmpty() || m_terminating)
+        return;
+    Prompter::current().information(this, QStringLiteral("情報"),
+        QStringLiteral("前回の終了時に保存できなかった日記を、次のファイルに残しました。\n\n%1")
+            .arg(files.join(QLatin1Char('\n'))));
+    for (const QString &file : files)
+        markRescueFileAnnounced(file);
+}
+
 void TfrmMain::closeForTermination()
 {
     m_terminating = true;
@@ -655,11 +696,23 @@ void TfrmMain::tbtnVersionClick()
     Prompter::current().runModal(*OKBottomDlg);
 }
 
+void TfrmMain::rememberFocus(QWidget *now)
+{
+    if (now && now->window() == this && now != menuBar())
+        m_focusedControl = now;
+}
+
 DiaryPane *TfrmMain::focusedPane() const
 {
-    QWidget *focus = QApplication::focusWidget();
+    // The focus within this window, whatever popup is open; the menu bar holds it only while
+    // a menu is opened by its mnemonic, and gives it back to the control it came from.
+    QWidget *focus = focusWidget();
+    if (focus == menuBar())
+        focus = m_focusedControl;
+    if (!focus || QApplication::activeWindow() != this)
+        return nullptr;
     for (int i = 0; i < kPaneCount; ++i) {
-        if (focus == pane(i) && focus->window() == QApplication::activeWindow())
+        if (focus == pane(i))
             return pane(i);
     }
     return nullptr;
@@ -696,6 +749,8 @@ void TfrmMain::runFileSaveAs1()
         SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
         SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
         SaveDialog->setFileMode(QFileDialog::AnyFile);
+        // The types read as their names alone; the patterns still filter.
+        SaveDialog->setOption(QFileDialog::HideNameFilterDetails);
         SaveDialog->setNameFilters(
             {QStringLiteral("テキストファイル (*.txt)"), QStringLiteral("すべてのファイル (*.*)")});
         SaveDialog->setDefaultSuffix(QStringLiteral("txt"));

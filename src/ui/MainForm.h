@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -61,6 +62,10 @@ public:
     void closeForTermination();
     bool terminating() const { return m_terminating; }
 
+    // Tells the user, in one box, of entries that an earlier termination request kept in
+    // rescue files.
+    void announceRescueFiles();
+
     void fillYearMonthList();
     void loadFiveYearPage(int baseYear);
     // Shows what another writer (a synchroniser) changed in the page's files since they were
@@ -119,11 +124,14 @@ private:
     void runFilePrintSetup1();
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
     DiaryPane *focusedPane() const;
+    void rememberFocus(QWidget *now);
+    void saveOrRescueEntry();
 
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
     bool m_terminating = false;
+    QPointer<QWidget> m_focusedControl;
     // The files behind the five panes as last loaded, and memToday's text as last loaded or
     // saved: typing beyond it is not on disk yet.
     QString m_pagePaths[kPaneCount];
