@@ -1,10 +1,12 @@
 #include "DiaryPane.h"
 
 #include <QApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTextLayout>
 
 #include "ErrorReport.h"
 #include "storage/Cp932.h"
@@ -113,6 +115,21 @@ void DiaryPane::insertTyped(const QString &text)
     cursor.insertText(kept);
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+void DiaryPane::commitComposition()
+{
+    if (isReadOnly())
+        return;
+    QGuiApplication::inputMethod()->commit();
+    // An input method that cannot commit leaves its composition in the pane: confirm it here.
+    const QString composing = textCursor().block().layout()->preeditAreaText();
+    if (composing.isEmpty())
+        return;
+    QInputMethodEvent confirm;
+    confirm.setCommitString(composing);
+    inputMethodEvent(&confirm);
+    QGuiApplication::inputMethod()->reset();
 }
 
 void DiaryPane::keyPressEvent(QKeyEvent *event)

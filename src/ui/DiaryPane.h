@@ -29,6 +29,8 @@ public:
 
     // Inserts text at the caret as typing would, leaving out what cannot be stored.
     void insertTyped(const QString &text);
+    // Makes the input method's composition part of the text, as confirming it would.
+    void commitComposition();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

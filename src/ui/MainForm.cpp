@@ -512,6 +512,8 @@ void TfrmMain::memTodayExit()
 
 void TfrmMain::FormCloseQuery()
 {
+    // Text still being composed is part of what the user wrote.
+    memToday->commitComposition();
     settingsCheck();
     saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
 }
