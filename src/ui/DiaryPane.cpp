@@ -117,19 +117,28 @@ void DiaryPane::insertTyped(const QString &text)
     ensureCursorVisible();
 }
 
+QString DiaryPane::composition() const
+{
+    return textCursor().block().layout()->preeditAreaText();
+}
+
 void DiaryPane::commitComposition()
 {
-    if (isReadOnly())
+    if (isReadOnly() || composition().isEmpty())
         return;
     QGuiApplication::inputMethod()->commit();
-    // An input method that cannot commit leaves its composition in the pane: confirm it here.
-    const QString composing = textCursor().block().layout()->preeditAreaText();
-    if (composing.isEmpty())
+    if (composition().isEmpty())
         return;
+    // fcitx5 confirms its composition on a reset, not on a commit.
+    const QString composing = composition();
+    const QString before = text();
+    QGuiApplication::inputMethod()->reset();
+    if (composition().isEmpty() && text() != before)
+        return;
+    // No input method confirmed it (or one dropped it): confirm it here.
     QInputMethodEvent confirm;
     confirm.setCommitString(composing);
     inputMethodEvent(&confirm);
-    QGuiApplication::inputMethod()->reset();
 }
 
 void DiaryPane::keyPressEvent(QKeyEvent *event)

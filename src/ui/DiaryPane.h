@@ -39,6 +39,8 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    // What the input method is composing at the caret, shown but not yet part of the text.
+    QString composition() const;
     void userTextChanged();
     bool m_programChange = false;
 };
