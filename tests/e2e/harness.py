@@ -1,0 +1,528 @@
+"""Drives the real Orlune executable from outside, as a person at a desktop would.
+
+Everything goes through the X server and the file system: a private Xvfb (on a free display,
+found with -displayfd), the openbox window manager, key and mouse events by XTest (xdotool),
+the clipboard (xclip), signals by process id and the bytes on disk. Python 3's standard
+library only.
+
+    with Session() as s:                         # Xvfb + openbox, watchdog armed
+        diary = s.path("diary")
+        write_entry(diary, 2026, 12, 8, "日記\\n")
+        app = s.start_orlune(diary=diary)        # copy of the program beside its Orlune.ini
+        win = app.main_window()                  # waits until mapped; Window
+        win.click_widget("memToday")             # client-area layout, see LAYOUT
+        s.key("ctrl+a", "ctrl+c")
+        assert s.clipboard() == "日記\\n"
+        app.signal(signal.SIGTERM)
+        assert app.wait_exit() == 0
+        wait_for_bytes(entry_path(diary, 2026, 12, 8), b"...")
+        s.screenshot("shot.png")
+
+Session(watchdog=120)   the watchdog stops every process the session started (by PID) and ends
+                        the test process when a test hangs; stop() (or leaving the with block)
+                        stops them all.
+s.path(*parts)          a path inside the session's own temporary folder.
+s.env                   the environment for X clients (DISPLAY, HOME, XDG_* inside the folder).
+s.run(args)             runs an X tool to its end (timeout), returns its stdout.
+s.spawn(args, ...)      starts a process the session tracks and stops.
+s.start_orlune(diary=..., chars_to_save=20, settings=None, env=None, name="app")
+                        copies the executable (ORLUNE_EXECUTABLE) into a folder of its own
+                        with Orlune.ini: settings=None writes [Data] Dir/NumberOfCharsToSave
+                        (code page 932, CR LF), settings=b"..." writes those bytes, settings=False
+                        writes no file (a first run). Returns an Orlune.
+s.windows(name=None, pid=None)   visible top-level windows (ids) whose title matches name.
+s.wait_window(name, pid=None, timeout=10)   the first such window once mapped: Window.
+s.wait_no_window(name, pid=None, timeout=10)
+s.key(*keys)            xdotool key names ("ctrl+c", "alt+e", "Return") to the focused window.
+s.type_text(text)       types text (ASCII; Japanese goes through the clipboard or an input method).
+s.mouse_move(x, y) / s.click(x, y, button=1)   root coordinates.
+s.clipboard(selection="clipboard", timeout=5)  the text offered, or None when nobody owns it.
+s.set_clipboard(text)   owns the clipboard with text (an xclip process, stopped by PID).
+s.screenshot(path, window=None)   the whole screen (or one window) as a PNG.
+s.tooltip_windows()     ids of mapped tooltip windows.
+
+Orlune: .pid, .folder, .exe, .settings_path, .main_window(timeout), .signal(sig),
+        .wait_exit(timeout) -> exit code, .running(), .stop(), .output() (stdout+stderr so far).
+Window: .id, .geometry() -> (x, y, width, height) of the client on the root, .frame_geometry(),
+        .menu_bar_height(), .activate(), .click(x, y), .client_click(x, y),
+        .click_widget(name, dx=None, dy=None), .move_to_widget(name, ...), .title(),
+        .net_wm_state(), .size_hints()
+wait_until(predicate, timeout, what)   polls until predicate() is truthy; returns its value.
+write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), read_bytes(path),
+wait_for_bytes(path, expected, timeout)
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+# The main window's client area (below the menu bar) has a fixed layout: name -> x, y, w, h.
+LAYOUT = {
+    "ToolBar1": (0, 0, 792, 29),
+    "btnPreMonth": (24, 40, 57, 33),
+    "cmbYearMonth": (88, 40, 105, 27),
+    "btnNextMonth": (200, 40, 57, 33),
+    "Calendar1": (16, 80, 249, 217),
+    "memToday": (272, 64, 249, 233),
+    "mem1YearAgo": (528, 64, 249, 233),
+    "mem2YearsAgo": (16, 336, 249, 233),
+    "mem3YearsAgo": (272, 336, 249, 233),
+    "mem4YearsAgo": (528, 336, 249, 233),
+}
+CLIENT_SIZE = (792, 594)
+MAIN_TITLE = "Orlune"
+SETTINGS_TITLE = "設定処理"
+
+_POLL = 0.05
+
+
+def wait_until(predicate, timeout, what):
+    """Polls predicate until it returns something truthy; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(_POLL)
+
+
+def entry_path(diary, year, month, day):
+    return os.path.join(diary, "%d" % year, "%02d%02d.txt" % (month, day))
+
+
+def diary_bytes(text):
+    """A text as the program stores it: code page 932, CR LF."""
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
+
+
+def write_entry(diary, year, month, day, text):
+    path = entry_path(diary, year, month, day)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(text if isinstance(text, bytes) else diary_bytes(text))
+    return path
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def wait_for_bytes(path, expected, timeout=10):
+    """Waits until the file holds exactly expected; the failure shows what it held."""
+    try:
+        return wait_until(lambda: read_bytes(path) == expected, timeout, "bytes of " + path)
+    except AssertionError as e:
+        raise AssertionError("%s: held %r, expected %r" % (e, read_bytes(path), expected))
+
+
+def orlune_executable():
+    exe = os.environ.get("ORLUNE_EXECUTABLE")
+    if not exe or not os.path.isfile(exe):
+        raise RuntimeError("ORLUNE_EXECUTABLE must name the built Orlune executable")
+    return exe
+
+
+class Window:
+    """A top-level X window; coordinates are relative to its client (inside the frame)."""
+
+    def __init__(self, session, wid):
+        self.session = session
+        self.id = int(wid)
+
+    def __repr__(self):
+        return "Window(0x%x)" % self.id
+
+    def _info(self):
+        return self.session.run(["xwininfo", "-id", str(self.id)])
+
+    def geometry(self):
+        info = self._info()
+
+        def field(label):
+            return int(re.search(label + r":\s+(-?\d+)", info).group(1))
+
+        return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
+                field("Width"), field("Height"))
+
+    def frame_geometry(self):
+        """The window manager's frame around the client: x, y, width, height on the root."""
+        x, y, w, h = self.geometry()
+        out = self.prop("_NET_FRAME_EXTENTS")
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        left, right, top, bottom = (int(v) for v in m.groups()) if m else (0, 0, 0, 0)
+        return x - left, y - top, w + left + right, h + top + bottom
+
+    def title(self):
+        return self.session.run(["xdotool", "getwindowname", str(self.id)]).rstrip("\n")
+
+    def prop(self, name):
+        return self.session.run(["xprop", "-id", str(self.id), name])
+
+    def net_wm_state(self):
+        return self.prop("_NET_WM_STATE")
+
+    def size_hints(self):
+        return self.prop("WM_NORMAL_HINTS")
+
+    def menu_bar_height(self):
+        return self.geometry()[3] - CLIENT_SIZE[1]
+
+    def activate(self):
+        self.session.run(["xdotool", "windowactivate", "--sync", str(self.id)])
+        wait_until(lambda: self.session.active_window() == self.id, 5,
+                   "window 0x%x to be active" % self.id)
+
+    def root_point(self, x, y):
+        gx, gy, _, _ = self.geometry()
+        return gx + x, gy + y
+
+    def click(self, x, y, button=1):
+        self.session.click(*self.root_point(x, y), button=button)
+
+    def move(self, x, y):
+        self.session.mouse_move(*self.root_point(x, y))
+
+    def client_point(self, x, y):
+        """A point of the main window's client area (below the menu bar) in window terms."""
+        return x, y + self.menu_bar_height()
+
+    def client_click(self, x, y, button=1):
+        self.click(*self.client_point(x, y), button=button)
+
+    def widget_point(self, name, dx=None, dy=None):
+        x, y, w, h = LAYOUT[name]
+        return self.client_point(x + (w // 2 if dx is None else dx),
+                                 y + (h // 2 if dy is None else dy))
+
+    def click_widget(self, name, dx=None, dy=None, button=1):
+        self.click(*self.widget_point(name, dx, dy), button=button)
+
+    def move_to_widget(self, name, dx=None, dy=None):
+        self.move(*self.widget_point(name, dx, dy))
+
+
+class Orlune:
+    """One running copy of the program."""
+
+    def __init__(self, session, folder, exe, process):
+        self.session = session
+        self.folder = folder
+        self.exe = exe
+        self.settings_path = os.path.join(folder, "Orlune.ini")
+        self.process = process
+        self.pid = process.pid
+        self._log = os.path.join(folder, "output.log")
+
+    def running(self):
+        return self.process.poll() is None
+
+    def signal(self, sig):
+        os.kill(self.pid, sig)
+
+    def wait_exit(self, timeout=15):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("Orlune (pid %d) still running after %d s" % (self.pid, timeout))
+
+    def stop(self):
+        self.session._stop(self.process)
+
+    def output(self):
+        return read_bytes(self._log).decode("utf-8", "replace")
+
+    def main_window(self, timeout=15):
+        return self.session.wait_window("^%s$" % MAIN_TITLE, pid=self.pid, timeout=timeout)
+
+    def window(self, name, timeout=10):
+        return self.session.wait_window(name, pid=self.pid, timeout=timeout)
+
+
+class Session:
+    """A private X display with a window manager; everything it starts is stopped by PID."""
+
+    def __init__(self, screen="1280x1024x24", window_manager=True, watchdog=120):
+        self._processes = []
+        self._clipboard_owner = None
+        self.root = tempfile.mkdtemp(prefix="orlune-e2e-")
+        self._watchdog = threading.Timer(watchdog, self._expire)
+        self._watchdog.daemon = True
+        self._watchdog.start()
+        try:
+            home = self.path("home")
+            runtime = self.path("runtime")
+            for folder in (home, runtime):
+                os.makedirs(folder, mode=0o700)
+            self.env = {
+                "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+                "HOME": home,
+                "XDG_RUNTIME_DIR": runtime,
+                "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+                "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+                "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+                "LANG": "ja_JP.UTF-8",
+                "LC_ALL": "ja_JP.UTF-8",
+                "TZ": os.environ.get("TZ", "Asia/Tokyo"),
+                # No session bus, no accessibility bridge: nothing leaves this display.
+                "NO_AT_BRIDGE": "1",
+                "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "0",
+            }
+            for name in ("ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"):
+                if name in os.environ:
+                    self.env[name] = os.environ[name]
+            self._start_x(screen)
+            if window_manager:
+                self._start_window_manager()
+        except BaseException:
+            self.stop()
+            raise
+
+    # -- life cycle -------------------------------------------------------------------------
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def path(self, *parts):
+        return os.path.join(self.root, *parts)
+
+    def _expire(self):
+        sys.stderr.write("watchdog: the test took too long; stopping what it started\n")
+        sys.stderr.flush()
+        for p in reversed(self._processes):
+            self._kill(p)
+        os._exit(124)
+
+    @staticmethod
+    def _kill(process):
+        if process.poll() is None:
+            try:
+                process.kill()
+            except OSError:
+                pass
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            pass
+
+    def _stop(self, process, grace=5):
+        if process.poll() is None:
+            try:
+                process.terminate()
+                process.wait(grace)
+            except subprocess.TimeoutExpired:
+                self._kill(process)
+            except OSError:
+                pass
+
+    def stop(self):
+        """Stops every process the session started, newest first, each by its PID."""
+        for p in reversed(self._processes):
+            self._stop(p)
+        self._processes.clear()
+        self._watchdog.cancel()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def spawn(self, args, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+              **kwargs):
+        full_env = dict(self.env)
+        if env:
+            full_env.update(env)
+        p = subprocess.Popen(args, env=full_env, stdin=subprocess.DEVNULL, stdout=stdout,
+                             stderr=stderr, **kwargs)
+        self._processes.append(p)
+        return p
+
+    def run(self, args, timeout=10, check=True, input=None):
+        r = subprocess.run(args, env=self.env, input=input, capture_output=True,
+                           timeout=timeout)
+        if check and r.returncode != 0:
+            raise AssertionError("%s failed (%d): %s" % (" ".join(args), r.returncode,
+                                                         r.stderr.decode(errors="replace")))
+        return r.stdout.decode("utf-8", "replace")
+
+    def _start_x(self, screen):
+        read_end, write_end = os.pipe()
+        try:
+            self._xvfb = self.spawn(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten",
+                 "tcp", "-noreset"], pass_fds=(write_end,))
+            os.close(write_end)
+            write_end = -1
+            number = b""
+            deadline = time.monotonic() + 15
+            while not number.endswith(b"\n"):
+                if time.monotonic() > deadline or self._xvfb.poll() is not None:
+                    raise RuntimeError("Xvfb did not start")
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    raise RuntimeError("Xvfb closed its display pipe")
+                number += chunk
+        finally:
+            os.close(read_end)
+            if write_end >= 0:
+                os.close(write_end)
+        self.display = ":" + number.decode().strip()
+        self.env["DISPLAY"] = self.display
+
+    def _start_window_manager(self):
+        self._wm = self.spawn(["openbox", "--sm-disable"])
+
+        def managed():
+            out = self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
+            return "window id" in out
+
+        wait_until(managed, 15, "openbox to manage the screen")
+
+    # -- windows ----------------------------------------------------------------------------
+
+    def windows(self, name=None, pid=None):
+        args = ["xdotool", "search", "--all", "--onlyvisible"]
+        if pid is not None:
+            args += ["--pid", str(pid)]
+        args += ["--name", name or "."]
+        out = self.run(args, check=False)
+        return [int(w) for w in out.split()]
+
+    def wait_window(self, name, pid=None, timeout=10):
+        ids = wait_until(lambda: self.windows(name, pid), timeout, "a window named %r" % name)
+        return Window(self, ids[0])
+
+    def wait_no_window(self, name, pid=None, timeout=10):
+        wait_until(lambda: not self.windows(name, pid), timeout, "no window named %r" % name)
+
+    def active_window(self):
+        out = self.run(["xdotool", "getactivewindow"], check=False).strip()
+        return int(out) if out else None
+
+    def tooltip_windows(self):
+        """Mapped override-redirect windows of the tooltip type."""
+        found = []
+        tree = self.run(["xwininfo", "-root", "-children"])
+        for wid in re.findall(r"^\s+(0x[0-9a-f]+)", tree, re.M):
+            state = self.run(["xwininfo", "-id", wid], check=False)
+            if "IsViewable" not in state:
+                continue
+            kind = self.run(["xprop", "-id", wid, "_NET_WM_WINDOW_TYPE"], check=False)
+            if "_NET_WM_WINDOW_TYPE_TOOLTIP" in kind:
+                found.append(int(wid, 16))
+        return found
+
+    # -- input ------------------------------------------------------------------------------
+
+    def key(self, *keys):
+        self.run(["xdotool", "key", "--clearmodifiers", "--delay", "40"] + list(keys))
+
+    def type_text(self, text):
+        self.run(["xdotool", "type", "--delay", "40", text], timeout=max(10, len(text)))
+
+    def mouse_move(self, x, y):
+        self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
+
+    def click(self, x, y, button=1):
+        self.mouse_move(x, y)
+        self.run(["xdotool", "click", str(button)])
+
+    def mouse_down(self, button=1):
+        self.run(["xdotool", "mousedown", str(button)])
+
+    def mouse_up(self, button=1):
+        self.run(["xdotool", "mouseup", str(button)])
+
+    # -- clipboard --------------------------------------------------------------------------
+
+    def clipboard(self, selection="clipboard", timeout=5):
+        r = subprocess.run(["xclip", "-selection", selection, "-o"], env=self.env,
+                           capture_output=True, timeout=timeout)
+        if r.returncode != 0:
+            return None
+        return r.stdout.decode("utf-8", "replace")
+
+    def set_clipboard(self, text, selection="clipboard"):
+        if self._clipboard_owner is not None:
+            self._stop(self._clipboard_owner)
+        # -quiet keeps xclip in the foreground, so it is ours to stop.
+        owner = subprocess.Popen(["xclip", "-selection", selection, "-i", "-quiet"],
+                                 env=self.env, stdin=subprocess.PIPE,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._processes.append(owner)
+        owner.stdin.write(text.encode("utf-8"))
+        owner.stdin.close()
+        self._clipboard_owner = owner
+        wait_until(lambda: self.clipboard(selection) == text, 5, "the clipboard to hold the text")
+
+    # -- pictures ---------------------------------------------------------------------------
+
+    def screenshot(self, path, window=None):
+        target = "root" if window is None else str(window.id if isinstance(window, Window)
+                                                   else window)
+        self.run(["import", "-window", target, path], timeout=30)
+        return path
+
+    # -- the program ------------------------------------------------------------------------
+
+    def start_orlune(self, diary=None, chars_to_save=20, settings=None, env=None, name="app"):
+        folder = self.path(name)
+        os.makedirs(folder)
+        exe = os.path.join(folder, "Orlune")
+        shutil.copy2(orlune_executable(), exe)
+        if settings is None:
+            settings = ("[Data]\r\nDir=%s\r\nNumberOfCharsToSave=%d\r\n"
+                        % (diary or "", chars_to_save)).encode("cp932")
+        if settings is not False:
+            with open(os.path.join(folder, "Orlune.ini"), "wb") as f:
+                f.write(settings)
+        log = open(os.path.join(folder, "output.log"), "wb")
+        try:
+            process = self.spawn([exe], env=env, stdout=log, stderr=subprocess.STDOUT,
+                                 cwd=folder)
+        finally:
+            log.close()
+        return Orlune(self, folder, exe, process)
+
+
+class OrluneTestCase(unittest.TestCase):
+    """A test with a fresh Session in self.s; a failing test leaves a screenshot in
+    $ORLUNE_E2E_SHOTS (when set) named after the test."""
+
+    watchdog = 120
+
+    def setUp(self):
+        self.s = Session(watchdog=self.watchdog)
+        self.addCleanup(self.s.stop)
+        self.addCleanup(self._shoot_on_failure)
+        self.diary = self.s.path("diary")
+        os.makedirs(self.diary)
+
+    def _shoot_on_failure(self):
+        outcome = getattr(self, "_outcome", None)
+        failed = outcome is not None and not outcome.success
+        if failed:
+            try:
+                self.shoot("failure")
+            except Exception:
+                pass
+
+    def shoot(self, label):
+        """A screenshot kept in $ORLUNE_E2E_SHOTS, for a person to look at."""
+        folder = os.environ.get("ORLUNE_E2E_SHOTS")
+        if not folder:
+            return None
+        os.makedirs(folder, exist_ok=True)
+        return self.s.screenshot(os.path.join(folder, "%s-%s.png" % (self.id(), label)))
