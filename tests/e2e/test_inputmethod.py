@@ -1,12 +1,11 @@
 #!/usr/bin/python3
 """Japanese typed as a person types it: romaji on the keyboard, through fcitx5 and Mozc."""
 
-import os
 import signal
 import unittest
 
 from harness import LAYOUT, OrluneTestCase, diary_bytes, wait_until
-from userdesktop import Fcitx, UserDesktop, read_screen
+from userdesktop import Fcitx, UserDesktop, diary_entries, read_screen
 
 # 14 bytes typed directly. No letter reaches below the line, so the lowest ink of the first
 # line is the composition's underline.
@@ -31,14 +30,7 @@ class InputMethodTest(OrluneTestCase):
         self.win.click_widget("memToday")
 
     def entries(self):
-        """Every entry file of the diary, by its path under the diary, with its bytes."""
-        found = {}
-        for folder, _, files in os.walk(self.diary):
-            for name in files:
-                path = os.path.join(folder, name)
-                with open(path, "rb") as f:
-                    found[os.path.relpath(path, self.diary)] = f.read()
-        return found
+        return diary_entries(self.diary)
 
     def wait_entries(self, expected, what):
         wait_until(lambda: list(self.entries().values()) == [expected], 10, what)

@@ -18,11 +18,17 @@ UserDesktop(session, bus=True)  .env (HOME, XDG_* of the user; DBUS_SESSION_BUS_
                         .start_orlune(diary, chars_to_save=20, env=None, name="app") -> Orlune.
 Fcitx(user)             .state() -> "inactive"/"active"/None, .switch_on(),
                         .candidate_window() -> (x, y, width, height) or None, .client_env().
+Sway(user)              headless sway as the user, with no X display: .env for its clients
+                        (the user's, with WAYLAND_DISPLAY and SWAYSOCK, DISPLAY empty),
+                        .tree_node(pid) -> the window's node of `swaymsg -t get_tree`,
+                        .msg(*command), .type_text(text) by wtype.
 read_screen(session, x, y, width, height) -> Screen: .grey(x, y), .is_blue(x, y) in root
                         coordinates.
+diary_entries(diary) -> {path under the diary: bytes} of every file in it.
 """
 
-import grp
+import glob
+import json
 import os
 import pwd
 import re
@@ -278,6 +284,58 @@ class Fcitx:
         return None
 
 
+class Sway:
+    """A headless Wayland compositor run by the user; its clients see no X display."""
+
+    def __init__(self, user, size=(1280, 1024)):
+        self.user = user
+        config = user.write("sway.conf", "xwayland disable\noutput HEADLESS-1 resolution %dx%d\n"
+                            % size)
+        runtime = user.env["XDG_RUNTIME_DIR"]
+        # Empty, not unset: the session would put its X display back.
+        self.env = dict(user.env, DISPLAY="")
+        with open(user.path("sway.log"), "wb") as log:
+            self.process = user.spawn(
+                ["sway", "--config", config],
+                env={"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
+                     "WLR_RENDERER": "pixman", "DISPLAY": ""},
+                stdout=log, stderr=subprocess.STDOUT)
+        display = wait_until(lambda: glob.glob(os.path.join(runtime, "wayland-*[0-9]")), 15,
+                             "sway's Wayland socket")[0]
+        ipc = wait_until(lambda: glob.glob(os.path.join(runtime, "sway-ipc.*.sock")), 15,
+                         "sway's command socket")[0]
+        self.env.update({"WAYLAND_DISPLAY": os.path.basename(display), "SWAYSOCK": ipc})
+
+    def _run(self, args, timeout=10):
+        r = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout,
+                           **self.user._as_user())
+        if r.returncode != 0:
+            raise AssertionError("%s failed (%d): %s" % (" ".join(args), r.returncode,
+                                                         r.stderr.decode(errors="replace")))
+        return r.stdout.decode("utf-8", "replace")
+
+    def msg(self, *command):
+        return self._run(["swaymsg"] + list(command))
+
+    def tree_node(self, pid):
+        """The node of pid's window in sway's tree, or None while it has none."""
+        def find(node):
+            if node.get("pid") == pid:
+                return node
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                found = find(child)
+                if found:
+                    return found
+            return None
+
+        return find(json.loads(self.msg("-t", "get_tree")))
+
+    def type_text(self, text):
+        # wtype's first key of a call can be lost while the keymap reaches the client: a lone
+        # Shift press leads, so only it may be.
+        self._run(["wtype", "-k", "Shift_L", text], timeout=max(10, len(text)))
+
+
 class Screen:
     """A rectangle of the screen as grey levels, addressed in root coordinates."""
 
@@ -313,3 +371,13 @@ def read_screen(session, x, y, width, height):
     if (w, h) != (width, height):
         raise AssertionError("screen grab of %dx%d gave %dx%d" % (width, height, w, h))
     return Screen(x, y, width, height, out[match.end():])
+
+
+def diary_entries(diary):
+    found = {}
+    for folder, _, files in os.walk(diary):
+        for name in files:
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                found[os.path.relpath(path, diary)] = f.read()
+    return found
