@@ -9,27 +9,41 @@ from userdesktop import Sway, UserDesktop, diary_entries
 
 WIDTH = 792
 CLIENT_HEIGHT = 594
+# Qt 6.4 hangs in some closes (one in ten or so here) while disconnecting from the compositor.
+CLOSES = 30
 
 
 class WaylandTest(unittest.TestCase):
     def setUp(self):
-        self.s = Session(window_manager=False, watchdog=120)
+        self.s = Session(window_manager=False, watchdog=150)
         self.addCleanup(self.s.stop)
         self.diary = self.s.path("diary")
         os.makedirs(self.diary)
         self.user = UserDesktop(self.s, bus=False)
         self.sway = Sway(self.user)
+        self.runs = 0
 
     def entries(self):
         return list(diary_entries(self.diary).values())
 
-    def test_starts_keeps_its_size_types_and_saves(self):
-        app = self.user.start_orlune(self.diary, chars_to_save=20,
+    def start(self):
+        self.runs += 1
+        app = self.user.start_orlune(self.diary, chars_to_save=20, name="app%d" % self.runs,
                                      env=dict(self.sway.env, QT_QPA_PLATFORM="wayland"))
-        node = wait_until(lambda: self.sway.tree_node(app.pid), 15, "Orlune's window in sway")
+        wait_until(lambda: (self.sway.tree_node(app.pid) or {}).get("focused"), 15,
+                   "Orlune's window in sway, focused")
+        return app
+
+    def close(self, app):
+        """Closes the window as the compositor's close command does; the program must end."""
+        self.sway.msg("[pid=%d]" % app.pid, "kill")
+        self.assertEqual(app.wait_exit(), 0, app.output())
+
+    def test_starts_keeps_its_size_types_and_saves(self):
+        app = self.start()
+        node = self.sway.tree_node(app.pid)
         self.assertEqual(node["shell"], "xdg_shell")
         self.assertEqual(node["name"], "Orlune")
-        wait_until(lambda: self.sway.tree_node(app.pid)["focused"], 10, "the window focused")
         width, height = node["geometry"]["width"], node["geometry"]["height"]
         self.assertEqual(width, WIDTH)
         self.assertGreater(height, CLIENT_HEIGHT)  # the menu bar above the fixed client area
@@ -44,9 +58,12 @@ class WaylandTest(unittest.TestCase):
 
         # The compositor's close goes through the close query, which saves.
         self.sway.type_text("!")
-        self.sway.msg("[pid=%d]" % app.pid, "kill")
-        self.assertEqual(app.wait_exit(), 0)
+        self.close(app)
         self.assertEqual(self.entries(), [diary_bytes("abcdefghijklmnop日記!")])
+
+    def test_ends_every_time_the_compositor_closes_it(self):
+        for run in range(CLOSES):
+            self.close(self.start())
 
 
 if __name__ == "__main__":
