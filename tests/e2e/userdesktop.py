@@ -18,6 +18,8 @@ UserDesktop(session, bus=True)  .env (HOME, XDG_* of the user; DBUS_SESSION_BUS_
                         .start_orlune(diary, chars_to_save=20, env=None, name="app") -> Orlune.
 Fcitx(user)             .state() -> "inactive"/"active"/None, .switch_on(),
                         .candidate_window() -> (x, y, width, height) or None, .client_env().
+IBus(user)              ibus-daemon with Mozc, on in hiragana: .client_env(),
+                        .switch_to_mozc() once a field has the focus.
 Sway(user)              headless sway as the user, with no X display: .env for its clients
                         (the user's, with WAYLAND_DISPLAY and SWAYSOCK, DISPLAY empty),
                         .tree_node(pid) -> the window's node of `swaymsg -t get_tree`,
@@ -208,6 +210,14 @@ class UserDesktop:
         """Makes the session stop pid with everything else it started, watchdog included."""
         self.session._processes.append(_Pid(pid))
 
+    def track_descendants(self, pid):
+        """Tracks what pid started, and what those started, before they can outlive it."""
+        tracked = {p.pid for p in self.session._processes}
+        for child in children(pid):
+            if child not in tracked:
+                self.track(child)
+            self.track_descendants(child)
+
     def write(self, relative, data):
         path = self.path(relative)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -258,8 +268,8 @@ class Fcitx:
                 stdout=log, stderr=subprocess.STDOUT)
         wait_until(lambda: self.state() is not None, 20, "fcitx5 on the session bus")
         # Mozc's server outlives fcitx5 unless it is stopped too.
-        for pid in wait_until(lambda: children(self.process.pid), 20, "Mozc's server to start"):
-            user.track(pid)
+        wait_until(lambda: children(self.process.pid), 20, "Mozc's server to start")
+        user.track_descendants(self.process.pid)
 
     def client_env(self):
         """What a Qt program needs to type through fcitx5."""
@@ -282,6 +292,52 @@ class Fcitx:
         for wid in self.session.windows("^%s$" % re.escape(self.CANDIDATE_TITLE)):
             return Window(self.session, wid).geometry()
         return None
+
+
+class IBus:
+    """ibus-daemon with Mozc, run by the user on a bus address of its own."""
+
+    def __init__(self, user):
+        self.user = user
+        # Mozc under IBus starts in hiragana, as a user who switched it on would have it.
+        user.write("home/.config/mozc/ibus_config.textproto",
+                   'engines {\n  name: "mozc-jp"\n  longname: "Mozc"\n  layout: "default"\n'
+                   '  layout_variant: ""\n  layout_option: ""\n  rank: 80\n}\n'
+                   "active_on_launch: True\n")
+        address = "unix:path=" + user.path("runtime", "ibus")
+        # No dconf on the private bus: settings stay in memory.
+        user.env.update({"IBUS_ADDRESS": address, "GSETTINGS_BACKEND": "memory"})
+        with open(user.path("ibus.log"), "wb") as log:
+            self.process = user.spawn(
+                ["ibus-daemon", "--address=" + address, "--panel=disable",
+                 "--emoji-extension=disable", "--config=disable", "--cache=none"],
+                stdout=log, stderr=subprocess.STDOUT)
+        wait_until(lambda: self._ibus("list-engine").returncode == 0, 20, "ibus-daemon")
+
+    def _ibus(self, *args):
+        return self.user.run(["ibus"] + list(args), check=False)
+
+    def client_env(self):
+        return {"QT_IM_MODULE": "ibus"}
+
+    def candidate_window(self):
+        """Mozc's own candidate window (IBus's panel is off) while it is shown."""
+        for wid in self.user.session.windows("^mozc_renderer$"):
+            x, y, width, height = Window(self.user.session, wid).geometry()
+            if width > 20 and height > 20:
+                return x, y, width, height
+        return None
+
+    def switch_to_mozc(self):
+        # ibus reports a failure here even when the engine does change: the engine it names
+        # afterwards is what counts.
+        self._ibus("engine", "mozc-jp")
+        wait_until(lambda: self._ibus("engine").stdout.strip() == b"mozc-jp", 10,
+                   "IBus to switch to Mozc")
+
+    def track_children(self):
+        """The engine and Mozc's server outlive ibus-daemon unless they are stopped too."""
+        self.user.track_descendants(self.process.pid)
 
 
 class Sway:
