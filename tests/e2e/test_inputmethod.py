@@ -149,7 +149,6 @@ class IBusTest(TypingTest):
         super().setUp()
         self.user = UserDesktop(self.s)
         ibus = IBus(self.user)
-        self.addCleanup(ibus.track_children)
         self.start(ibus, chars_to_save=6)
         ibus.switch_to_mozc()
 

@@ -37,7 +37,6 @@ import re
 import shutil
 import signal
 import subprocess
-import time
 
 from harness import Orlune, Window, orlune_executable, wait_until
 
@@ -99,55 +98,53 @@ def desktop_user():
     return known() or wait_until(created, 30, "the user " + USER)
 
 
-class _Pid:
-    """A process the test did not start itself but must stop, held by its PID like a Popen."""
+class _Leftovers:
+    """Whatever still runs in the user's desktop (its HOME) when the session stops it: helpers
+    that the input methods start and that outlive them, such as Mozc's server. Held in the
+    session's list like a process, first, so it is stopped last, each by its PID."""
 
-    def __init__(self, pid):
-        self.pid = pid
+    def __init__(self, home):
+        self._marker = b"HOME=" + os.fsencode(home) + b"\0"
+        self.pid = None
+
+    def _pids(self):
+        found = []
+        for name in os.listdir("/proc"):
+            if not name.isdigit() or int(name) == os.getpid():
+                continue
+            try:
+                with open("/proc/%s/environ" % name, "rb") as f:
+                    environ = f.read()
+                with open("/proc/%s/stat" % name) as f:
+                    state = f.read().rsplit(")", 1)[1].split()[0]
+            except OSError:
+                continue
+            if state not in ("Z", "X") and self._marker in b"\0" + environ:
+                found.append(int(name))
+        return found
+
+    def _signal(self, sig):
+        for pid in self._pids():
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
 
     def poll(self):
-        try:
-            with open("/proc/%d/stat" % self.pid) as f:
-                state = f.read().rsplit(")", 1)[1].split()[0]
-        except OSError:
-            return 0
-        return 0 if state in ("Z", "X") else None
-
-    def send_signal(self, sig):
-        try:
-            os.kill(self.pid, sig)
-        except ProcessLookupError:
-            pass
+        return None if self._pids() else 0
 
     def terminate(self):
-        self.send_signal(signal.SIGTERM)
+        self._signal(signal.SIGTERM)
 
     def kill(self):
-        self.send_signal(signal.SIGKILL)
+        self._signal(signal.SIGKILL)
 
     def wait(self, timeout=None):
-        deadline = time.monotonic() + (timeout if timeout is not None else 3600)
-        while self.poll() is None:
-            if time.monotonic() >= deadline:
-                raise subprocess.TimeoutExpired("pid %d" % self.pid, timeout)
-            time.sleep(0.05)
-        return 0
-
-
-def children(pid):
-    """PIDs of the processes whose parent is pid."""
-    found = []
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
         try:
-            with open("/proc/%s/stat" % name) as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-        except (OSError, ValueError, IndexError):
-            continue
-        if parent == pid:
-            found.append(int(name))
-    return found
+            wait_until(lambda: not self._pids(), timeout or 3600, "the desktop's helpers to end")
+        except AssertionError:
+            raise subprocess.TimeoutExpired("the desktop's helpers", timeout)
+        return 0
 
 
 class UserDesktop:
@@ -172,6 +169,7 @@ class UserDesktop:
             "XDG_CACHE_HOME": os.path.join(home, ".cache"),
         })
         self.own(self.root)
+        session._processes.append(_Leftovers(home))
         if bus:
             self._start_bus()
 
@@ -205,18 +203,6 @@ class UserDesktop:
             raise AssertionError("%s failed (%d): %s" % (" ".join(args), r.returncode,
                                                          r.stderr.decode(errors="replace")))
         return r
-
-    def track(self, pid):
-        """Makes the session stop pid with everything else it started, watchdog included."""
-        self.session._processes.append(_Pid(pid))
-
-    def track_descendants(self, pid):
-        """Tracks what pid started, and what those started, before they can outlive it."""
-        tracked = {p.pid for p in self.session._processes}
-        for child in children(pid):
-            if child not in tracked:
-                self.track(child)
-            self.track_descendants(child)
 
     def write(self, relative, data):
         path = self.path(relative)
@@ -267,9 +253,6 @@ class Fcitx:
                 ["fcitx5", "--disable=wayland,notificationitem,notifications,kimpanel,clipboard"],
                 stdout=log, stderr=subprocess.STDOUT)
         wait_until(lambda: self.state() is not None, 20, "fcitx5 on the session bus")
-        # Mozc's server outlives fcitx5 unless it is stopped too.
-        wait_until(lambda: children(self.process.pid), 20, "Mozc's server to start")
-        user.track_descendants(self.process.pid)
 
     def client_env(self):
         """What a Qt program needs to type through fcitx5."""
@@ -334,10 +317,6 @@ class IBus:
         self._ibus("engine", "mozc-jp")
         wait_until(lambda: self._ibus("engine").stdout.strip() == b"mozc-jp", 10,
                    "IBus to switch to Mozc")
-
-    def track_children(self):
-        """The engine and Mozc's server outlive ibus-daemon unless they are stopped too."""
-        self.user.track_descendants(self.process.pid)
 
 
 class Sway:
