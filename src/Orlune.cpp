@@ -10,17 +10,23 @@
 
 #include "ui/MainForm.h"
 #include "ui/ProgramStyle.h"
+#include "ui/Prompter.h"
 #include "ui/SettingsForm.h"
 #include "ui/StartupWarmUp.h"
 #include "ui/TerminationSignals.h"
+#include "ui/UnattendedPrompter.h"
 
 namespace {
 
-// A message box or dialog still open would keep the program running after its main window
+UnattendedPrompter unattended;
+
+// Nobody may be there to answer a window: from now on every dialog and message box is
+// answered at once. One still open would keep the program running after its main window
 // closed: each is answered as its close box would answer it, and once their loops have ended
-// the close query runs, which saves the entry (or reports why not and keeps the window open).
+// the close query runs, which saves the entry or keeps it in a rescue file.
 void closeOnTermination(TfrmMain &frmMain)
 {
+    Prompter::setCurrent(&unattended);
     for (QWidget *window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->isModal())
             window->close();
@@ -50,13 +56,12 @@ int main(int argc, char *argv[])
 
     // Logout, shutdown and kill go through the same close query, so the entry is saved first.
     TerminationSignals terminationSignals([&frmMain] { closeOnTermination(frmMain); });
-    QObject::connect(
-        &app, &QGuiApplication::commitDataRequest, &frmMain, [&frmMain](QSessionManager &manager) {
-            if (!frmMain.close())
-                manager.cancel();
-        });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &frmMain,
+        [&frmMain](QSessionManager &) { closeOnTermination(frmMain); });
 
     frmMain.show();
+    QMetaObject::invokeMethod(
+        &frmMain, [&frmMain] { frmMain.announceRescueFiles(); }, Qt::QueuedConnection);
     const int code = app.exec();
     // Qt 6.4's Wayland platform can wait forever for its event thread while it disconnects
     // from the compositor, which would leave the program running after its window closed.

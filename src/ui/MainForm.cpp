@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,6 +24,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <cstdio>
+
 #include "Calendar.h"
 #include "DiaryPane.h"
 #include "ErrorReport.h"
@@ -35,6 +38,7 @@
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
+#include "storage/RescueFiles.h"
 #include "storage/Settings.h"
 
 TOKBottomDlg *OKBottomDlg = nullptr;
@@ -165,6 +169,8 @@ void TfrmMain::createControls()
     cmbYearMonth->setFont(uiFont(19));
     cmbYearMonth->setEditable(true);
     cmbYearMonth->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text is read as typed: inline completion would turn "2024/1" into "2024/12".
+    cmbYearMonth->setCompleter(nullptr);
     cmbYearMonth->setMaxVisibleItems(8);
     cmbYearMonth->setAccessibleName(QStringLiteral("年月"));
     // An editable combo box reports its text as its name here; a screen reader names it
@@ -349,7 +355,10 @@ void TfrmMain::bindEvents()
     connect(EditSettings, &QAction::triggered, this,
         [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
-    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        rememberFocus(now);
+        updateCommandStates();
+    });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
         [this] { updateCommandStates(); });
     for (int i = 0; i < kPaneCount; ++i)
@@ -381,8 +390,9 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // A save that fails keeps the window open with the text, so nothing typed is lost.
-    if (guarded(this, [this] { FormCloseQuery(); }))
+    // A save that fails keeps the window open with the text, so nothing typed is lost; a
+    // termination request ends the program all the same.
+    if (guarded(this, [this] { FormCloseQuery(); }) || m_terminating)
         event->accept();
     else
         event->ignore();
@@ -514,8 +524,39 @@ void TfrmMain::FormCloseQuery()
 {
     // Text still being composed is part of what the user wrote.
     memToday->commitComposition();
+    // A termination request waits for nobody: no settings dialog, and an entry that cannot be
+    // saved goes to a rescue file.
+    if (m_terminating) {
+        saveOrRescueEntry();
+        return;
+    }
     settingsCheck();
     saveCurrentEntry(memToday->text(), Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+}
+
+void TfrmMain::saveOrRescueEntry()
+{
+    const QString text = memToday->text();
+    const QDate date(Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
+    try {
+        saveCurrentEntry(text, date.year(), date.month(), date.day());
+    } catch (const std::exception &error) {
+        const QString path = writeRescueFile(text, date, QDateTime::currentDateTime());
+        std::fprintf(stderr, "%s: 日記を %s に残しました\n", qUtf8Printable(errorMessageOf(error)),
+            qUtf8Printable(path));
+    }
+}
+
+void TfrmMain::announceRescueFiles()
+{
+    const QStringList files = unannouncedRescueFiles();
+    if (files.isEmpty() || m_terminating)
+        return;
+    Prompter::current().information(this, QStringLiteral("情報"),
+        QStringLiteral("前回の終了時に保存できなかった日記を、次のファイルに残しました。\n\n%1")
+            .arg(files.join(QLatin1Char('\n'))));
+    for (const QString &file : files)
+        markRescueFileAnnounced(file);
 }
 
 void TfrmMain::closeForTermination()
@@ -543,11 +584,23 @@ void TfrmMain::tbtnVersionClick()
     Prompter::current().runModal(*OKBottomDlg);
 }
 
+void TfrmMain::rememberFocus(QWidget *now)
+{
+    if (now && now->window() == this && now != menuBar())
+        m_focusedControl = now;
+}
+
 DiaryPane *TfrmMain::focusedPane() const
 {
-    QWidget *focus = QApplication::focusWidget();
+    // The focus within this window, whatever popup is open; the menu bar holds it only while
+    // a menu is opened by its mnemonic, and gives it back to the control it came from.
+    QWidget *focus = focusWidget();
+    if (focus == menuBar())
+        focus = m_focusedControl;
+    if (!focus || QApplication::activeWindow() != this)
+        return nullptr;
     for (int i = 0; i < kPaneCount; ++i) {
-        if (focus == pane(i) && focus->window() == QApplication::activeWindow())
+        if (focus == pane(i))
             return pane(i);
     }
     return nullptr;
@@ -584,6 +637,8 @@ void TfrmMain::runFileSaveAs1()
         SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
         SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
         SaveDialog->setFileMode(QFileDialog::AnyFile);
+        // The types read as their names alone; the patterns still filter.
+        SaveDialog->setOption(QFileDialog::HideNameFilterDetails);
         SaveDialog->setNameFilters(
             {QStringLiteral("テキストファイル (*.txt)"), QStringLiteral("すべてのファイル (*.*)")});
         SaveDialog->setDefaultSuffix(QStringLiteral("txt"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -58,6 +59,10 @@ public:
     void closeForTermination();
     bool terminating() const { return m_terminating; }
 
+    // Tells the user, in one box, of entries that an earlier termination request kept in
+    // rescue files.
+    void announceRescueFiles();
+
     void fillYearMonthList();
     void loadFiveYearPage(int baseYear);
     void showSettings();
@@ -108,9 +113,12 @@ private:
     void runFilePrintSetup1();
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
     DiaryPane *focusedPane() const;
+    void rememberFocus(QWidget *now);
+    void saveOrRescueEntry();
 
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
     bool m_terminating = false;
+    QPointer<QWidget> m_focusedControl;
 };

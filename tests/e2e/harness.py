@@ -31,31 +31,45 @@ s.start_orlune(diary=..., chars_to_save=20, settings=None, env=None, name="app")
                         (code page 932, CR LF), settings=b"..." writes those bytes, settings=False
                         writes no file (a first run). Returns an Orlune.
 s.windows(name=None, pid=None)   visible top-level windows (ids) whose title matches name.
-s.wait_window(name, pid=None, timeout=10)   the first such window once mapped: Window.
-s.wait_no_window(name, pid=None, timeout=10)
+s.wait_window(name, pid=None, timeout=10, others_than=())   the first such window once mapped
+                        (leaving out those given): Window.
+s.wait_no_window(name_or_window, pid=None, timeout=10)
 s.key(*keys)            xdotool key names ("ctrl+c", "alt+e", "Return") to the focused window.
 s.type_text(text)       types text (ASCII; Japanese goes through the clipboard or an input method).
 s.mouse_move(x, y) / s.click(x, y, button=1)   root coordinates.
 s.clipboard(selection="clipboard", timeout=5)  the text offered, or None when nobody owns it.
+s.wait_clipboard(text, timeout=10)   waits until the clipboard offers exactly text.
+s.wait_until_clipboard_changes(old)  waits until it offers something else; returns it.
 s.set_clipboard(text)   owns the clipboard with text (an xclip process, stopped by PID).
 s.screenshot(path, window=None)   the whole screen (or one window) as a PNG.
-s.tooltip_windows()     ids of mapped tooltip windows.
+s.tooltip_windows(), s.menu_windows(), s.wait_menu(), s.wait_no_menu()
+                        mapped tooltips and pop-up menus.
+s.read(path), s.wait_for_bytes(path, expected, timeout)   the same as the functions below.
+s.darkest(x, y, w, h)   darkest grey level (0..1) of a screen rectangle: enabled text is black.
+s.tones(x, y, w, h)     (darkest grey, brightest grey, highest saturation) of a rectangle.
+s.popup_windows(), s.active_window(), s.mouse_location(), s.mouse_down(), s.mouse_up()
 
-Orlune: .pid, .folder, .exe, .settings_path, .main_window(timeout), .signal(sig),
+Orlune: .pid, .folder, .exe, .settings_path, .main_window(timeout), .window(name, timeout),
+        .signal(sig),
         .wait_exit(timeout) -> exit code, .running(), .stop(), .output() (stdout+stderr so far).
+menu_item_point(menu, item), menu_item_enabled(popup, menu, item)   see MENU_ITEMS.
 Window: .id, .geometry() -> (x, y, width, height) of the client on the root, .frame_geometry(),
         .menu_bar_height(), .activate(), .click(x, y), .client_click(x, y),
         .click_widget(name, dx=None, dy=None), .move_to_widget(name, ...), .title(),
+        .open_menu(menu) -> the open menu's Window, .tool_enabled(button),
         .net_wm_state(), .size_hints()
 wait_until(predicate, timeout, what)   polls until predicate() is truthy; returns its value.
-write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), read_bytes(path),
-wait_for_bytes(path, expected, timeout)
+today()                 the date the program opens on (same time zone as the test).
+write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), diary_bytes(text) (code page
+932, CR LF), read_bytes(path), wait_for_bytes(path, expected, timeout)
+OrluneTestCase          a unittest.TestCase with a fresh Session in self.s and an empty diary
+                        folder in self.diary; self.shoot(label) keeps a screenshot in
+                        $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself.
 """
 
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -76,6 +90,18 @@ LAYOUT = {
     "mem3YearsAgo": (272, 336, 249, 233),
     "mem4YearsAgo": (528, 336, 249, 233),
 }
+# Toolbar buttons (centres in the client area) and the menu bar's titles (centres in the window).
+for _name, _x in (("tbtnExit", 15), ("tbtnSaveAs", 39), ("tbtnPrintSetup", 63),
+                  ("tbtnEditCut", 96), ("tbtnEditCopy", 120), ("tbtnEditPaste", 144),
+                  ("tbtnSettings", 177), ("tbtnVersion", 210)):
+    LAYOUT[_name] = (_x - 5, 9, 10, 10)
+MENU_BAR = {"File1": (36, 9), "Edit1": (99, 9), "Help2": (158, 9)}
+# Rows of each menu: item name -> centre y inside the open menu (None for a separator).
+MENU_ITEMS = {
+    "File1": ["Save1", "Print1", None, "Exit1"],
+    "Edit1": ["Cut1", "Copy1", "Paste1", None, "EditStteings1"],
+    "Help2": ["About1"],
+}
 CLIENT_SIZE = (792, 594)
 MAIN_TITLE = "Orlune"
 SETTINGS_TITLE = "設定処理"
@@ -93,6 +119,12 @@ def wait_until(predicate, timeout, what):
         if time.monotonic() >= deadline:
             raise AssertionError("timed out after %.1f s waiting for %s" % (timeout, what))
         time.sleep(_POLL)
+
+
+def today():
+    """Today's date where the program runs (the session's TZ)."""
+    import datetime
+    return datetime.date.today()
 
 
 def entry_path(diary, year, month, day):
@@ -213,6 +245,40 @@ class Window:
     def move_to_widget(self, name, dx=None, dy=None):
         self.move(*self.widget_point(name, dx, dy))
 
+    def open_menu(self, menu):
+        """Opens a menu of the menu bar by mouse; returns the open menu's Window."""
+        self.click(*MENU_BAR[menu])
+        return self.session.wait_menu()
+
+    def tool_enabled(self, button):
+        """Whether a toolbar button's icon is drawn in colour rather than greyed."""
+        x, y = self.root_point(*self.widget_point(button))
+        shot = self.session.path("tool.png")
+        self.session.run(["import", "-window", "root", "-crop", "16x16+%d+%d" % (x - 8, y - 8),
+                          shot], timeout=30)
+        out = self.session.run(["convert", shot, "-colorspace", "HSL", "-channel", "G",
+                                "-separate", "-format", "%[fx:maxima]", "info:"])
+        return float(out) > 0.25
+
+
+def menu_item_point(menu, item):
+    """The centre of a menu item inside its open menu (x, y)."""
+    y = 10
+    for row in MENU_ITEMS[menu]:
+        if row == item:
+            return 60, y
+        y += 21 if row else 3
+    raise KeyError(item)
+
+
+def menu_item_enabled(popup, menu, item):
+    """Whether the item of the open menu is drawn enabled rather than greyed: black text, or
+    white text on the highlight (greyed text is neither black nor white)."""
+    x, y = menu_item_point(menu, item)
+    gx, gy, _, _ = popup.geometry()
+    darkest, brightest, colour = popup.session.tones(gx + 20, gy + y - 7, 100, 14)
+    return darkest < 0.3 or (colour > 0.4 and brightest > 0.95)
+
 
 class Orlune:
     """One running copy of the program."""
@@ -275,12 +341,12 @@ class Session:
                 "XDG_CACHE_HOME": os.path.join(home, ".cache"),
                 "LANG": "ja_JP.UTF-8",
                 "LC_ALL": "ja_JP.UTF-8",
-                "TZ": os.environ.get("TZ", "Asia/Tokyo"),
                 # No session bus, no accessibility bridge: nothing leaves this display.
                 "NO_AT_BRIDGE": "1",
                 "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "0",
             }
-            for name in ("ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"):
+            # The same time zone as the test, so both agree on today.
+            for name in ("TZ", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"):
                 if name in os.environ:
                     self.env[name] = os.environ[name]
             self._start_x(screen)
@@ -400,29 +466,57 @@ class Session:
         out = self.run(args, check=False)
         return [int(w) for w in out.split()]
 
-    def wait_window(self, name, pid=None, timeout=10):
-        ids = wait_until(lambda: self.windows(name, pid), timeout, "a window named %r" % name)
+    def wait_window(self, name, pid=None, timeout=10, others_than=()):
+        """The first window named so once mapped, leaving out the windows in others_than."""
+        known = {w.id if isinstance(w, Window) else int(w) for w in others_than}
+        ids = wait_until(lambda: [w for w in self.windows(name, pid) if w not in known],
+                         timeout, "a window named %r" % name)
         return Window(self, ids[0])
 
     def wait_no_window(self, name, pid=None, timeout=10):
+        """Waits until no window of that name is mapped; name may also be a Window."""
+        if isinstance(name, Window):
+            wid = name.id
+            wait_until(lambda: wid not in self.windows(None, pid), timeout,
+                       "window 0x%x to close" % wid)
+            return
         wait_until(lambda: not self.windows(name, pid), timeout, "no window named %r" % name)
 
     def active_window(self):
         out = self.run(["xdotool", "getactivewindow"], check=False).strip()
         return int(out) if out else None
 
-    def tooltip_windows(self):
-        """Mapped override-redirect windows of the tooltip type."""
+    def popup_windows(self):
+        """Mapped override-redirect windows (menus, drop-down lists, tooltips), topmost last."""
         found = []
         tree = self.run(["xwininfo", "-root", "-children"])
-        for wid in re.findall(r"^\s+(0x[0-9a-f]+)", tree, re.M):
-            state = self.run(["xwininfo", "-id", wid], check=False)
-            if "IsViewable" not in state:
+        for line in tree.splitlines():
+            m = re.match(r"^\s+(0x[0-9a-f]+).*\s(\d+)x(\d+)[+-]", line)
+            if not m or int(m.group(2)) <= 3 or int(m.group(3)) <= 3:
                 continue
-            kind = self.run(["xprop", "-id", wid, "_NET_WM_WINDOW_TYPE"], check=False)
-            if "_NET_WM_WINDOW_TYPE_TOOLTIP" in kind:
-                found.append(int(wid, 16))
+            state = self.run(["xwininfo", "-id", m.group(1)], check=False)
+            if "IsViewable" in state and "Override Redirect State: yes" in state:
+                found.append(int(m.group(1), 16))
         return found
+
+    def tooltip_windows(self):
+        """Mapped tooltips."""
+        return [w for w in self.popup_windows() if self._is_tooltip(w)]
+
+    def menu_windows(self):
+        """Mapped pop-up menus (of the menu bar or a drop-down list). Qt marks a menu's window
+        type only the first time it opens, so any pop-up that is not a tooltip counts."""
+        return [w for w in self.popup_windows() if not self._is_tooltip(w)]
+
+    def _is_tooltip(self, wid):
+        kind = self.run(["xprop", "-id", str(wid), "_NET_WM_WINDOW_TYPE"], check=False)
+        return "_NET_WM_WINDOW_TYPE_TOOLTIP" in kind
+
+    def wait_menu(self, timeout=10):
+        return Window(self, wait_until(self.menu_windows, timeout, "a menu to open")[0])
+
+    def wait_no_menu(self, timeout=10):
+        wait_until(lambda: not self.menu_windows(), timeout, "the menu to close")
 
     # -- input ------------------------------------------------------------------------------
 
@@ -432,8 +526,14 @@ class Session:
     def type_text(self, text):
         self.run(["xdotool", "type", "--delay", "40", text], timeout=max(10, len(text)))
 
+    def mouse_location(self):
+        out = self.run(["xdotool", "getmouselocation"])
+        return tuple(int(v) for v in re.search(r"x:(-?\d+) y:(-?\d+)", out).groups())
+
     def mouse_move(self, x, y):
-        self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
+        # Not --sync: it waits for a motion that never comes when the pointer is there already.
+        self.run(["xdotool", "mousemove", str(x), str(y)])
+        wait_until(lambda: self.mouse_location() == (x, y), 5, "the pointer at %d,%d" % (x, y))
 
     def click(self, x, y, button=1):
         self.mouse_move(x, y)
@@ -453,6 +553,17 @@ class Session:
         if r.returncode != 0:
             return None
         return r.stdout.decode("utf-8", "replace")
+
+    def wait_clipboard(self, text, selection="clipboard", timeout=10):
+        try:
+            wait_until(lambda: self.clipboard(selection) == text, timeout, "the clipboard")
+        except AssertionError as e:
+            raise AssertionError("%s: held %r, expected %r" % (e, self.clipboard(selection), text))
+
+    def wait_until_clipboard_changes(self, old, selection="clipboard", timeout=10):
+        """Waits until the clipboard offers something other than old; returns it."""
+        return wait_until(lambda: (lambda now: now if now not in (None, old) else None)(
+            self.clipboard(selection)), timeout, "the clipboard to change")
 
     def set_clipboard(self, text, selection="clipboard"):
         if self._clipboard_owner is not None:
@@ -474,6 +585,38 @@ class Session:
                                                    else window)
         self.run(["import", "-window", target, path], timeout=30)
         return path
+
+    def tones(self, x, y, width, height):
+        """(darkest grey, brightest grey, highest saturation), each 0..1, of a screen
+        rectangle."""
+        shot = self.path("tones.png")
+        self.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                  shot], timeout=30)
+        grey = self.run(["convert", shot, "-colorspace", "Gray", "-format",
+                         "%[fx:minima] %[fx:maxima]", "info:"]).split()
+        colour = self.run(["convert", shot, "-colorspace", "HSL", "-channel", "G", "-separate",
+                           "-format", "%[fx:maxima]", "info:"])
+        return float(grey[0]), float(grey[1]), float(colour)
+
+    def darkest(self, x, y, width, height):
+        """The darkest grey level (0 black .. 1 white) in a rectangle of the screen: text drawn
+        enabled is black, greyed text is not."""
+        shot = self.path("darkest.png")
+        self.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                  shot], timeout=30)
+        out = self.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:minima]",
+                        "info:"])
+        return float(out)
+
+    # -- files ------------------------------------------------------------------------------
+
+    @staticmethod
+    def read(path):
+        return read_bytes(path)
+
+    @staticmethod
+    def wait_for_bytes(path, expected, timeout=10):
+        return wait_for_bytes(path, expected, timeout)
 
     # -- the program ------------------------------------------------------------------------
 
@@ -511,8 +654,9 @@ class OrluneTestCase(unittest.TestCase):
         os.makedirs(self.diary)
 
     def _shoot_on_failure(self):
-        outcome = getattr(self, "_outcome", None)
-        failed = outcome is not None and not outcome.success
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = result is not None and any(
+            test is self for test, _ in result.failures + result.errors)
         if failed:
             try:
                 self.shoot("failure")
