@@ -1,6 +1,7 @@
 orlune_add_test(tst_cp932)
 orlune_add_test(tst_settingsfile)
 orlune_add_test(tst_entryfiles)
+orlune_add_test(tst_rescuefiles)
 
 # Saves entries in a loop until killed; the crash test (and longer campaigns) drive it.
 add_executable(entry_save_loop entry_save_loop.cpp)

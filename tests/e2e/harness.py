@@ -31,7 +31,7 @@ s.start_orlune(diary=..., chars_to_save=20, settings=None, env=None, name="app")
                         (code page 932, CR LF), settings=b"..." writes those bytes, settings=False
                         writes no file (a first run). Returns an Orlune.
 s.windows(name=None, pid=None)   visible top-level windows (ids) whose title matches name.
-s.wait_window(name, pid=None, timeout=10, others_than=())   the first such window once mapped
+s.wait_window(name, pid=None, timeout=20, others_than=())   the first such window once mapped
                         (leaving out those given): Window.
 s.wait_no_window(name_or_window, pid=None, timeout=10)
 s.key(*keys)            xdotool key names ("ctrl+c", "alt+e", "Return") to the focused window.
@@ -64,7 +64,8 @@ write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), diary_bytes(text)
 932, CR LF), read_bytes(path), wait_for_bytes(path, expected, timeout)
 OrluneTestCase          a unittest.TestCase with a fresh Session in self.s and an empty diary
                         folder in self.diary; self.shoot(label) keeps a screenshot in
-                        $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself.
+                        $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself and
+                        prints the output of every Orlune it started (s.programs).
 """
 
 import os
@@ -310,10 +311,10 @@ class Orlune:
     def output(self):
         return read_bytes(self._log).decode("utf-8", "replace")
 
-    def main_window(self, timeout=15):
+    def main_window(self, timeout=30):
         return self.session.wait_window("^%s$" % MAIN_TITLE, pid=self.pid, timeout=timeout)
 
-    def window(self, name, timeout=10):
+    def window(self, name, timeout=20):
         return self.session.wait_window(name, pid=self.pid, timeout=timeout)
 
 
@@ -322,6 +323,7 @@ class Session:
 
     def __init__(self, screen="1280x1024x24", window_manager=True, watchdog=120):
         self._processes = []
+        self.programs = []
         self._clipboard_owner = None
         self.root = tempfile.mkdtemp(prefix="orlune-e2e-")
         self._watchdog = threading.Timer(watchdog, self._expire)
@@ -466,7 +468,7 @@ class Session:
         out = self.run(args, check=False)
         return [int(w) for w in out.split()]
 
-    def wait_window(self, name, pid=None, timeout=10, others_than=()):
+    def wait_window(self, name, pid=None, timeout=20, others_than=()):
         """The first window named so once mapped, leaving out the windows in others_than."""
         known = {w.id if isinstance(w, Window) else int(w) for w in others_than}
         ids = wait_until(lambda: [w for w in self.windows(name, pid) if w not in known],
@@ -637,7 +639,9 @@ class Session:
                                  cwd=folder)
         finally:
             log.close()
-        return Orlune(self, folder, exe, process)
+        program = Orlune(self, folder, exe, process)
+        self.programs.append(program)
+        return program
 
 
 class OrluneTestCase(unittest.TestCase):
@@ -658,6 +662,9 @@ class OrluneTestCase(unittest.TestCase):
         failed = result is not None and any(
             test is self for test, _ in result.failures + result.errors)
         if failed:
+            for program in self.s.programs:
+                sys.stderr.write("--- output of Orlune (pid %d, %s, exit %s):\n%s\n" % (
+                    program.pid, program.folder, program.process.poll(), program.output()))
             try:
                 self.shoot("failure")
             except Exception:
