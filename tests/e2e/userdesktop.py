@@ -235,7 +235,9 @@ class UserDesktop:
             process = self.spawn([exe], env=env, stdout=log, stderr=subprocess.STDOUT, cwd=folder)
         finally:
             log.close()
-        return Orlune(self.session, folder, exe, process)
+        program = Orlune(self.session, folder, exe, process)
+        self.session.programs.append(program)
+        return program
 
 
 class Fcitx:
