@@ -5,6 +5,9 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "ui/MainForm.h"
 #include "ui/ProgramStyle.h"
 #include "ui/Prompter.h"
@@ -59,5 +62,13 @@ int main(int argc, char *argv[])
     frmMain.show();
     QMetaObject::invokeMethod(
         &frmMain, [&frmMain] { frmMain.announceRescueFiles(); }, Qt::QueuedConnection);
-    return app.exec();
+    const int code = app.exec();
+    // Qt 6.4's Wayland platform can wait forever for its event thread while it disconnects
+    // from the compositor, which would leave the program running after its window closed.
+    // Everything is saved once the loop has ended, so the process ends here.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -89,6 +89,7 @@ private slots:
     void loadingAnEntryNeverWrites();
     void closeSavesAndClosesEvenWithReadOnlyEntry();
     void closeWithMissingFolderIsRefused();
+    void closeSavesTextBeingComposed();
     void refusesCharactersThatCannotBeSaved();
     void settingsCheckOnFirstKeystroke();
 
@@ -496,6 +497,20 @@ void tst_MainForm::closeWithMissingFolderIsRefused()
     QCOMPARE(f.prompter.messages.last().text, QStringLiteral("Cannot create Directory."));
     QVERIFY(w.isVisible());
     QCOMPARE(w.memToday->text(), QStringLiteral("precious"));
+}
+
+// With no input method to ask (offscreen), the pane confirms the composition itself.
+void tst_MainForm::closeSavesTextBeingComposed()
+{
+    DiaryFixture f;
+    f.useDiary();
+    TfrmMain &w = f.start();
+    QTest::keyClicks(w.memToday, QStringLiteral("ab"));
+    QInputMethodEvent composing(QStringLiteral("にっき"), {});
+    QApplication::sendEvent(w.memToday, &composing);
+    QCOMPARE(w.memToday->text(), QStringLiteral("ab"));
+    QVERIFY(w.close());
+    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), sjis(QStringLiteral("abにっき")));
 }
 
 void tst_MainForm::refusesCharactersThatCannotBeSaved()

@@ -1,10 +1,12 @@
 #include "DiaryPane.h"
 
 #include <QApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTextLayout>
 
 #include "ErrorReport.h"
 #include "storage/Cp932.h"
@@ -113,6 +115,30 @@ void DiaryPane::insertTyped(const QString &text)
     cursor.insertText(kept);
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+QString DiaryPane::composition() const
+{
+    return textCursor().block().layout()->preeditAreaText();
+}
+
+void DiaryPane::commitComposition()
+{
+    if (isReadOnly() || composition().isEmpty())
+        return;
+    QGuiApplication::inputMethod()->commit();
+    if (composition().isEmpty())
+        return;
+    // fcitx5 confirms its composition on a reset, not on a commit.
+    const QString composing = composition();
+    const QString before = text();
+    QGuiApplication::inputMethod()->reset();
+    if (composition().isEmpty() && text() != before)
+        return;
+    // No input method confirmed it (or one dropped it): confirm it here.
+    QInputMethodEvent confirm;
+    confirm.setCommitString(composing);
+    inputMethodEvent(&confirm);
 }
 
 void DiaryPane::keyPressEvent(QKeyEvent *event)

@@ -29,6 +29,8 @@ public:
 
     // Inserts text at the caret as typing would, leaving out what cannot be stored.
     void insertTyped(const QString &text);
+    // Makes the input method's composition part of the text, as confirming it would.
+    void commitComposition();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -37,6 +39,8 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    // What the input method is composing at the caret, shown but not yet part of the text.
+    QString composition() const;
     void userTextChanged();
     bool m_programChange = false;
 };

@@ -602,6 +602,8 @@ void TfrmMain::memTodayExit()
 
 void TfrmMain::FormCloseQuery()
 {
+    // Text still being composed is part of what the user wrote.
+    memToday->commitComposition();
     // A termination request waits for nobody: no settings dialog, and an entry that cannot be
     // saved goes to a rescue file.
     if (m_terminating) {
