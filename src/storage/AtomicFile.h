@@ -3,7 +3,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+class StagedFile;
+
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -23,6 +26,14 @@ public:
     // exception from it leaves the target untouched. written receives the new file's status.
     static Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode,
         const std::function<void()> &beforeRename = {}, struct stat *written = nullptr);
+
+    // The two halves of replace, for a caller that flushes on another thread: stage writes the
+    // content under a temporary name (nothing is flushed yet, the target is untouched); commit
+    // flushes it, runs beforeRename, renames it over the target and flushes the folder.
+    static Result stage(const QString &path, QByteArrayView bytes, mode_t newFileMode,
+        std::unique_ptr<StagedFile> &staged);
+    static Result commit(StagedFile &staged, const std::function<void()> &beforeRename = {},
+        struct stat *written = nullptr);
 
     // True when name is one of our temporaries, so that listings can skip it.
     static bool isTemporaryName(const QString &fileName);

@@ -38,6 +38,7 @@
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/Settings.h"
 
@@ -111,6 +112,10 @@ TfrmMain::~TfrmMain()
         pane(i)->OnExit = nullptr;
     }
     Calendar1->OnChange = nullptr;
+    // A window that goes without its close (tests, the program's end) waits for its saves all
+    // the same, and has nobody left to tell about them.
+    EntryWriter::instance().waitForAll();
+    EntryWriter::instance().takeOutcomes();
 }
 
 void TfrmMain::createControls()
@@ -365,6 +370,9 @@ void TfrmMain::bindEvents()
         qOverload<>(&QTimer::start));
     connect(m_followTimer, &QTimer::timeout, this,
         [this] { guarded(this, [this] { followChangesElsewhere(); }); });
+    connect(
+        &EntryWriter::instance(), &EntryWriter::outcomesReady, this,
+        [this] { guarded(this, [this] { tellWriterOutcomes(); }); }, Qt::QueuedConnection);
 
     connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
@@ -469,7 +477,9 @@ void TfrmMain::loadFiveYearPage(int baseYear)
 void TfrmMain::loadPane(int index, const QString &path)
 {
     DiaryPane *target = pane(index);
-    if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile())
+    if (!path.isEmpty()
+        && (isSavePending(path)
+            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile())))
         loadEntryFile(*target, path);
     else {
         target->clearText();
@@ -583,6 +593,9 @@ void TfrmMain::FormCloseQuery()
 {
     settingsCheck();
     saveToday(memToday->text());
+    // The close is decided once every save is on disk: one that failed keeps the window open.
+    EntryWriter::instance().waitForAll();
+    tellWriterOutcomes();
 }
 
 void TfrmMain::saveToday(const QString &text)
@@ -590,11 +603,30 @@ void TfrmMain::saveToday(const QString &text)
     const int year = Calendar1->Year();
     const int month = Calendar1->Month();
     const int day = Calendar1->Day();
+    // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
     const SavedEntry saved = saveCurrentEntry(text, year, month, day);
     if (saved.onDisk && entryFilePath(year, month, day) == m_pagePaths[0])
         m_todayOnDisk = text;
-    if (!saved.keptFile.isEmpty())
-        tellKeptVersion(entryFilePath(year, month, day), saved.keptFile);
+}
+
+void TfrmMain::tellWriterOutcomes()
+{
+    QStringList errors;
+    for (const EntryWriter::Outcome &outcome : EntryWriter::instance().takeOutcomes()) {
+        if (!outcome.keptFile.isEmpty())
+            tellKeptVersion(outcome.entryPath, outcome.keptFile);
+        if (outcome.error.isEmpty())
+            continue;
+        errors << outcome.error;
+        // That text is not on disk after all, so a change made elsewhere must not replace it.
+        if (outcome.entryPath == m_pagePaths[0] && outcome.text == m_todayOnDisk)
+            m_todayOnDisk = QString();
+    }
+    if (errors.isEmpty())
+        return;
+    for (qsizetype i = 0; i + 1 < errors.size(); ++i)
+        reportError(this, errors[i]);
+    throw Exception(errors.back());
 }
 
 void TfrmMain::tellKeptVersion(const QString &entry, const QString &kept)

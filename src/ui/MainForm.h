@@ -112,6 +112,8 @@ private:
     void settingsCheck();
     void saveToday(const QString &text);
     void tellKeptVersion(const QString &entry, const QString &kept);
+    // What the entry writer met since last asked: kept versions, and failures (raised).
+    void tellWriterOutcomes();
     void loadPane(int index, const QString &path);
     void watchPage();
     void runFileSaveAs1();
