@@ -5,11 +5,13 @@
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/KeptVersion.h"
 #include "storage/Settings.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,6 +110,8 @@ private slots:
     void ownSavesTouchesAndEqualRewritesAreNoConflict();
     void unchangedTextWritesNothing();
     void keptVersionNeverReplacesAFile();
+    void loadShowsTheTextOfASaveInFlight_data();
+    void loadShowsTheTextOfASaveInFlight();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -130,6 +134,8 @@ void tst_EntryFiles::init()
 
 void tst_EntryFiles::cleanup()
 {
+    EntryWriter::instance().waitForAll();
+    EntryWriter::instance().takeOutcomes();
     FileFaults::setHook({});
     DiaryDir.clear();
 }
@@ -523,6 +529,51 @@ void tst_EntryFiles::keptVersionNeverReplacesAFile()
     QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
     QCOMPARE(readAll(taken), QByteArray("kept before"));
     QCOMPARE(readAll(kept), QByteArray("other"));
+}
+
+void tst_EntryFiles::loadShowsTheTextOfASaveInFlight_data()
+{
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("replacing an entry") << true;
+    QTest::newRow("first save of the day") << false;
+}
+
+// While the disk is still flushing a save, a load shows its text and the file is left to it.
+void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
+{
+    QFETCH(bool, existed);
+    if (existed)
+        saveNow(u"old"_qs, 2003, 1, 5);
+    auto flushing = std::make_shared<QSemaphore>();
+    auto release = std::make_shared<QSemaphore>();
+    auto creates = std::make_shared<std::atomic<int>>(0);
+    const QString path = entry();
+    FileFaults::setHook([=](FileFaults::Step step, const QString &p) {
+        if (step == FileFaults::Step::Create && p == path)
+            ++*creates;
+        if (step == FileFaults::Step::Sync && p == path) {
+            flushing->release();
+            release->tryAcquire(1, 10000);
+        }
+        return false;
+    });
+    const auto unblock = qScopeGuard([=] { release->release(100); });
+    saveCurrentEntry(u"new"_qs, 2003, 1, 5);
+    QVERIFY(flushing->tryAcquire(1, 10000));
+    QCOMPARE(readAll(entry()), existed ? QByteArray("old") : QByteArray());
+
+    FakePane pane;
+    pane.onChange = [&] { saveCurrentEntry(pane.text() + u" changed"_qs, 2003, 1, 5); };
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.text(), u"new"_qs);
+    saveCurrentEntry(u"new"_qs, 2003, 1, 5); // what is being saved already
+    QCOMPARE(creates->load(), 1);
+
+    release->release(100);
+    EntryWriter::instance().waitForAll();
+    QCOMPARE(readAll(entry()), QByteArray("new"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+    QVERIFY(EntryWriter::instance().takeOutcomes().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_EntryFiles)
