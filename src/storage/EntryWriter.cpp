@@ -108,19 +108,18 @@ void EntryWriter::run()
         lock.unlock();
         Outcome outcome = apply(*m_current);
         EntryLedger::instance().unpin(outcome.entryPath);
-        const bool tell = !outcome.keptFile.isEmpty() || !outcome.error.isEmpty();
+        if (!outcome.keptFile.isEmpty() || !outcome.error.isEmpty()) {
+            lock.lock();
+            m_outcomes.append(std::move(outcome));
+            lock.unlock();
+            // Told before anyone waiting is woken, so a waiter finds the news posted.
+            emit outcomesReady();
+        }
         lock.lock();
         // The staged file is gone before anyone waiting is woken.
         m_current.reset();
-        if (tell)
-            m_outcomes.append(std::move(outcome));
         if (m_waiting.empty())
             m_idle.notify_all();
-        if (tell) {
-            lock.unlock();
-            emit outcomesReady();
-            lock.lock();
-        }
     }
 }
 
