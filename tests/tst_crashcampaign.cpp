@@ -102,7 +102,7 @@ void tst_CrashCampaign::killsLeaveWholeEntriesAndNoLastingTemporary()
             QVERIFY2(!year.exists(name), qPrintable(name));
         }
     }
-    qInfo("%d kills survived; %d left a temporary file, each removed by the next save", kills,
+    qInfo("%d kills survived; they left %d temporary files, each removed by the next save", kills,
         leftTemporary);
     DiaryDir.clear();
 }
