@@ -274,11 +274,19 @@ void tst_Faults::writerFailureIsReportedOnceAndNextSaveSucceeds()
         qPrintable(message));
     QCOMPARE(onDiskNow(path), before);
     QCOMPARE(temporariesIn(f->diary + u"/2026"_qs), QStringList());
+    // That typing is not on disk, so another writer's version does not replace it in the pane.
+    f->writeEntry(2026, 12, 8, "elsewhere");
+    w.followChangesElsewhere();
+    QCOMPARE(w.memToday->text(), u"old entry\n123456789"_qs);
 
     QTest::keyClicks(w.memToday, QString(20, u'a'));
     QCOMPARE(DiaryFixture::readFile(path), "old entry\r\n123456789" + QByteArray(20, 'a'));
     QCoreApplication::processEvents();
-    QCOMPARE(f->prompter.messages.size(), foreign ? 2 : 1); // and the kept version's notice
+    QCOMPARE(f->prompter.messages.size(), 2); // and the kept version's notice
+    QCOMPARE(f->prompter.messages[1].kind, u"information"_qs);
+    const QStringList kept = QDir(f->diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(onDiskNow(f->diary + u"/2026/"_qs + kept[0]), "elsewhere");
 }
 
 // Saving keystrokes faster than the disk flushes: saves of the entry are applied in order, so
