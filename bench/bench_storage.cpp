@@ -2,6 +2,7 @@
 
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryWriter.h"
 #include "storage/Settings.h"
 #include "storage/TextPane.h"
 
@@ -44,6 +45,7 @@ void BM_LoadEntry10KB(benchmark::State &state)
     DiaryDir = dir.path();
     const QString text = diaryText(10 * 1024);
     saveCurrentEntry(text, 2026, 1, 5);
+    EntryWriter::instance().waitForAll(); // the file itself is read, not the save in flight
     BenchPane pane;
     for (auto _ : state) {
         pane.setText(QString()); // so every load replaces the text
@@ -72,6 +74,7 @@ void BM_SaveUnchangedEntry10KB(benchmark::State &state)
     const QString text = diaryText(10 * 1024);
     for (auto _ : state)
         saveCurrentEntry(text, 2026, 1, 5);
+    EntryWriter::instance().waitForAll();
 }
 BENCHMARK(BM_SaveUnchangedEntry10KB)->Unit(benchmark::kMicrosecond);
 

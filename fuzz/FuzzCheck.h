@@ -27,9 +27,11 @@ inline const QString &fuzzFolder()
                                                                        : QDir::tempPath();
         const QString path = QStringLiteral("%1/orlune-fuzz-%2").arg(base).arg(::getpid());
         QDir().mkpath(path);
-        std::atexit([] { QDir(fuzzFolder()).removeRecursively(); });
         return path;
     }();
+    // Registered once the folder's name exists, so the removal runs before the name is gone.
+    [[maybe_unused]] static const bool removed
+        = std::atexit([] { QDir(fuzzFolder()).removeRecursively(); }) == 0;
     return folder;
 }
 

@@ -2,6 +2,7 @@
 // bytes that load as the very same text: an entry is never silently changed by a round trip.
 
 #include "../tests/FakePane.h"
+#include "../tests/SavedNow.h"
 #include "FuzzCheck.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     if (expected.isEmpty())
         return 0;
-    saveCurrentEntry(pane.text(), 2026, 12, 8);
+    saveNow(pane.text(), 2026, 12, 8);
     FUZZ_CHECK(readRaw(path) == diaryTextToBytes(expected));
     FakePane reloaded;
     loadEntryFile(reloaded, path);

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "ScriptedPrompter.h"
+#include "storage/EntryWriter.h"
 #include "storage/FileFaults.h"
 #include "storage/Settings.h"
 #include "ui/Calendar.h"
@@ -68,8 +69,10 @@ public:
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
     }
+    // What the file holds once the entry writer has put every save so far in place.
     static QByteArray readFile(const QString &path)
     {
+        EntryWriter::instance().waitForAll();
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return "<missing>";

@@ -5,9 +5,10 @@ orlune_add_test(tst_privacy)
 orlune_add_test(tst_fuzzfindings)
 
 orlune_add_test(tst_crashcampaign)
-add_dependencies(tst_crashcampaign entry_save_loop)
+add_dependencies(tst_crashcampaign entry_save_loop orlune_slowflush)
 target_compile_definitions(tst_crashcampaign PRIVATE
-    ENTRY_SAVE_LOOP_PATH="$<TARGET_FILE:entry_save_loop>")
+    ENTRY_SAVE_LOOP_PATH="$<TARGET_FILE:entry_save_loop>"
+    SLOW_FLUSH_PATH="$<TARGET_FILE:orlune_slowflush>")
 
 orlune_add_test(tst_hostile GUI)
 add_dependencies(tst_hostile Orlune)

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "CrashTexts.h"
+#include "SavedNow.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/Settings.h"
@@ -28,7 +29,7 @@ void tst_CrashSafety::entriesSurviveSigkillWhole()
     const QByteArray a = diaryTextToBytes(crashTextA());
     const QByteArray b = diaryTextToBytes(crashTextB());
     for (int day = 1; day <= kCrashDays; ++day)
-        saveCurrentEntry(crashTextA(), kCrashYear, 1, day);
+        saveNow(crashTextA(), kCrashYear, 1, day);
 
     QRandomGenerator random(2026);
     for (int kill = 0; kill < kills; ++kill) {

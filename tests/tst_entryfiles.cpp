@@ -1,14 +1,17 @@
 #include <QtTest>
 
 #include "FakePane.h"
+#include "SavedNow.h"
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/KeptVersion.h"
 #include "storage/Settings.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,6 +110,8 @@ private slots:
     void ownSavesTouchesAndEqualRewritesAreNoConflict();
     void unchangedTextWritesNothing();
     void keptVersionNeverReplacesAFile();
+    void loadShowsTheTextOfASaveInFlight_data();
+    void loadShowsTheTextOfASaveInFlight();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -129,6 +134,8 @@ void tst_EntryFiles::init()
 
 void tst_EntryFiles::cleanup()
 {
+    EntryWriter::instance().waitForAll();
+    EntryWriter::instance().takeOutcomes();
     FileFaults::setHook({});
     DiaryDir.clear();
 }
@@ -163,7 +170,7 @@ void tst_EntryFiles::pathsJoinDiaryFolderYearAndDay()
 
 void tst_EntryFiles::savesHelloIntoNewPrivateYearFolder()
 {
-    saveCurrentEntry(u"Hello"_qs, 2003, 1, 5);
+    saveNow(u"Hello"_qs, 2003, 1, 5);
     QVERIFY(QFileInfo(DiaryDir + u"/2003"_qs).isDir());
     QCOMPARE(modeOf(DiaryDir + u"/2003"_qs), mode_t(0700));
     QCOMPARE(readAll(entry()), QByteArray("Hello"));
@@ -189,15 +196,15 @@ void tst_EntryFiles::savesCodePage932WithCrLf()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
-    saveCurrentEntry(text, 2003, 1, 5);
+    saveNow(text, 2003, 1, 5);
     QCOMPARE(readAll(entry()), bytes);
 }
 
 void tst_EntryFiles::replacedEntryKeepsItsMode()
 {
-    saveCurrentEntry(u"old"_qs, 2003, 1, 5);
+    saveNow(u"old"_qs, 2003, 1, 5);
     QVERIFY(::chmod(QFile::encodeName(entry()).constData(), 0640) == 0);
-    saveCurrentEntry(u"new"_qs, 2003, 1, 5);
+    saveNow(u"new"_qs, 2003, 1, 5);
     QCOMPARE(readAll(entry()), QByteArray("new"));
     QCOMPARE(modeOf(entry()), mode_t(0640));
 }
@@ -205,8 +212,7 @@ void tst_EntryFiles::replacedEntryKeepsItsMode()
 void tst_EntryFiles::missingDiaryFolderRaisesAndCreatesNothing()
 {
     DiaryDir = m_dir->filePath(u"missing/diary"_qs);
-    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 2003, 1, 5); }),
-        u"Cannot create Directory"_qs);
+    QCOMPARE(messageOf([] { saveNow(u"Hello"_qs, 2003, 1, 5); }), u"Cannot create Directory"_qs);
     QVERIFY(!QFileInfo::exists(m_dir->filePath(u"missing"_qs)));
 }
 
@@ -214,26 +220,25 @@ void tst_EntryFiles::emptyDiaryFolderSettingNeverWritesAtRoot()
 {
     DiaryDir.clear();
     QVERIFY(!QFileInfo::exists(u"/9876"_qs));
-    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 9876, 1, 5); }),
-        u"Cannot create Directory"_qs);
+    QCOMPARE(messageOf([] { saveNow(u"Hello"_qs, 9876, 1, 5); }), u"Cannot create Directory"_qs);
     QVERIFY(!QFileInfo::exists(u"/9876"_qs));
 }
 
 void tst_EntryFiles::emptyTextLeavesEntryAsItWas()
 {
-    saveCurrentEntry(u"kept"_qs, 2003, 1, 5);
-    saveCurrentEntry(QString(), 2003, 1, 5);
+    saveNow(u"kept"_qs, 2003, 1, 5);
+    saveNow(QString(), 2003, 1, 5);
     QCOMPARE(readAll(entry()), QByteArray("kept"));
-    saveCurrentEntry(QString(), 2004, 1, 5);
+    saveNow(QString(), 2004, 1, 5);
     QVERIFY(!QFileInfo::exists(DiaryDir + u"/2004"_qs));
 }
 
 void tst_EntryFiles::readOnlyEntryIsNeverReplaced()
 {
-    saveCurrentEntry(u"kept"_qs, 2003, 1, 5);
+    saveNow(u"kept"_qs, 2003, 1, 5);
     QVERIFY(::chmod(QFile::encodeName(entry()).constData(), 0444) == 0);
     QVERIFY(isReadOnlyFile(entry()));
-    saveCurrentEntry(u"lost"_qs, 2003, 1, 5);
+    saveNow(u"lost"_qs, 2003, 1, 5);
     QCOMPARE(readAll(entry()), QByteArray("kept"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
 }
@@ -241,7 +246,7 @@ void tst_EntryFiles::readOnlyEntryIsNeverReplaced()
 void tst_EntryFiles::folderWhereEntryShouldBeRaises()
 {
     QVERIFY(QDir().mkpath(entry()));
-    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 2003, 1, 5); }),
+    QCOMPARE(messageOf([] { saveNow(u"Hello"_qs, 2003, 1, 5); }),
         u"ファイル "_qs + entry() + u" を作成できません"_qs);
     QVERIFY(QFileInfo(entry()).isDir());
 }
@@ -249,8 +254,7 @@ void tst_EntryFiles::folderWhereEntryShouldBeRaises()
 void tst_EntryFiles::fileWhereYearFolderShouldBeRaises()
 {
     writeAll(DiaryDir + u"/2003"_qs, "not a folder");
-    QCOMPARE(messageOf([] { saveCurrentEntry(u"Hello"_qs, 2003, 1, 5); }),
-        u"Cannot create Directory"_qs);
+    QCOMPARE(messageOf([] { saveNow(u"Hello"_qs, 2003, 1, 5); }), u"Cannot create Directory"_qs);
     QCOMPARE(readAll(DiaryDir + u"/2003"_qs), QByteArray("not a folder"));
 }
 
@@ -273,7 +277,7 @@ void tst_EntryFiles::fileRoundTripsByteForByte()
     QCOMPARE(pane.changes, 1);
     QVERIFY(!pane.text().contains(QChar(0)));
     QVERIFY(QFile::remove(entry()));
-    saveCurrentEntry(pane.text(), 2003, 1, 5);
+    saveNow(pane.text(), 2003, 1, 5);
     QCOMPARE(readAll(entry()), bytes);
 }
 
@@ -284,13 +288,13 @@ void tst_EntryFiles::loadsLfOnlyAndSavesCrLf()
     FakePane pane;
     loadEntryFile(pane, entry());
     QCOMPARE(pane.text(), u"a\nb\nc\n\n"_qs);
-    saveCurrentEntry(pane.text(), 2003, 1, 5);
+    saveNow(pane.text(), 2003, 1, 5);
     QCOMPARE(readAll(entry()), QByteArray("a\r\nb\r\nc\r\n\r\n"));
 }
 
 void tst_EntryFiles::loadingEqualTextRaisesNoNotification()
 {
-    saveCurrentEntry(u"同じ\n"_qs, 2003, 1, 5);
+    saveNow(u"同じ\n"_qs, 2003, 1, 5);
     FakePane pane;
     pane.setText(u"同じ\n"_qs);
     pane.changes = 0;
@@ -381,34 +385,34 @@ void tst_EntryFiles::failedWriteLeavesOldEntry()
     QFETCH(FileFaults::Step, step);
     QFETCH(int, failingCall);
     QFETCH(QString, message);
-    saveCurrentEntry(u"old entry"_qs, 2003, 1, 5);
+    saveNow(u"old entry"_qs, 2003, 1, 5);
     int calls = 0;
     FileFaults::setHook([&](FileFaults::Step s, const QString &path) {
         return s == step && path == entry() && ++calls == failingCall;
     });
     const QString longText(200 * 1024, u'あ'); // several write calls
-    QCOMPARE(messageOf([&] { saveCurrentEntry(longText, 2003, 1, 5); }), message.arg(entry()));
+    QCOMPARE(messageOf([&] { saveNow(longText, 2003, 1, 5); }), message.arg(entry()));
     QCOMPARE(readAll(entry()), QByteArray("old entry"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
     FileFaults::setHook({});
-    saveCurrentEntry(longText, 2003, 1, 5); // the next save writes it
+    saveNow(longText, 2003, 1, 5); // the next save writes it
     QCOMPARE(readAll(entry()).size(), longText.size() * 2);
 }
 
 void tst_EntryFiles::unencodableTextIsNeverWritten()
 {
-    saveCurrentEntry(u"old"_qs, 2003, 1, 5);
-    QCOMPARE(messageOf([] { saveCurrentEntry(u"new 😀"_qs, 2003, 1, 5); }),
-        u"ストリームへの書き込みエラー"_qs);
+    saveNow(u"old"_qs, 2003, 1, 5);
+    QCOMPARE(
+        messageOf([] { saveNow(u"new 😀"_qs, 2003, 1, 5); }), u"ストリームへの書き込みエラー"_qs);
     QCOMPARE(readAll(entry()), QByteArray("old"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
 }
 
 void tst_EntryFiles::saveFromLoadNotificationDoesNotWrite()
 {
-    saveCurrentEntry(u"on disk"_qs, 2003, 1, 5);
+    saveNow(u"on disk"_qs, 2003, 1, 5);
     FakePane pane;
-    pane.onChange = [&] { saveCurrentEntry(pane.text() + u" changed"_qs, 2003, 1, 5); };
+    pane.onChange = [&] { saveNow(pane.text() + u" changed"_qs, 2003, 1, 5); };
     loadEntryFile(pane, entry());
     QCOMPARE(pane.changes, 1);
     QCOMPARE(readAll(entry()), QByteArray("on disk"));
@@ -423,7 +427,7 @@ void tst_EntryFiles::nextSaveRemovesLeftoverTemporaries()
     writeAll(folder + u".0105.txt.Ab12Cd.tmp"_qs, "half");
     writeAll(folder + u".0106.txt.Ab12Cd.tmp"_qs, "another day's");
     writeAll(folder + u".hidden"_qs, "not ours");
-    saveCurrentEntry(u"new"_qs, 2003, 1, 5);
+    saveNow(u"new"_qs, 2003, 1, 5);
     QCOMPARE(
         entriesOfYear(), (QStringList {u".0106.txt.Ab12Cd.tmp"_qs, u".hidden"_qs, u"0105.txt"_qs}));
 }
@@ -461,7 +465,7 @@ void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry()
     }
     const QByteArray kept = readAll(entry());
 
-    const SavedEntry saved = saveCurrentEntry(u"typed here"_qs, 2003, 1, 5);
+    const SavedNow saved = saveNow(u"typed here"_qs, 2003, 1, 5);
     QCOMPARE(readAll(entry()), QByteArray("typed here"));
     QVERIFY(saved.onDisk);
     QVERIFY2(QFileInfo(saved.keptFile)
@@ -471,24 +475,24 @@ void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry()
     QCOMPARE(readAll(saved.keptFile), kept);
     QCOMPARE(entriesOfYear(), (QStringList {QFileInfo(saved.keptFile).fileName(), u"0105.txt"_qs}));
     // Once written, the entry is this run's own again.
-    QVERIFY(saveCurrentEntry(u"typed on"_qs, 2003, 1, 5).keptFile.isEmpty());
+    QVERIFY(saveNow(u"typed on"_qs, 2003, 1, 5).keptFile.isEmpty());
 }
 
 void tst_EntryFiles::ownSavesTouchesAndEqualRewritesAreNoConflict()
 {
-    saveCurrentEntry(u"first"_qs, 2003, 1, 5);
-    saveCurrentEntry(u"second"_qs, 2003, 1, 5);
+    saveNow(u"first"_qs, 2003, 1, 5);
+    saveNow(u"second"_qs, 2003, 1, 5);
     setModified(entry(), {12345, 678}); // touched
-    QVERIFY(saveCurrentEntry(u"third"_qs, 2003, 1, 5).keptFile.isEmpty());
+    QVERIFY(saveNow(u"third"_qs, 2003, 1, 5).keptFile.isEmpty());
     // Another writer puts the very same bytes there under a new inode.
     const QString temp = DiaryDir + u"/2003/.sync.tmp"_qs;
     writeAll(temp, "third");
     QCOMPARE(
         ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(entry()).constData()), 0);
-    QVERIFY(saveCurrentEntry(u"fourth"_qs, 2003, 1, 5).keptFile.isEmpty());
+    QVERIFY(saveNow(u"fourth"_qs, 2003, 1, 5).keptFile.isEmpty());
     // Another writer's text that equals the pane's is no conflict either.
     writeAll(entry(), "fifth");
-    QVERIFY(saveCurrentEntry(u"fifth"_qs, 2003, 1, 5).keptFile.isEmpty());
+    QVERIFY(saveNow(u"fifth"_qs, 2003, 1, 5).keptFile.isEmpty());
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
     QCOMPARE(readAll(entry()), QByteArray("fifth"));
 }
@@ -506,7 +510,7 @@ void tst_EntryFiles::unchangedTextWritesNothing()
         creates += step == FileFaults::Step::Create;
         return false;
     });
-    QVERIFY(saveCurrentEntry(pane.text(), 2003, 1, 5).onDisk);
+    QVERIFY(saveNow(pane.text(), 2003, 1, 5).onDisk);
     QCOMPARE(creates, 0);
     const struct stat after = statOf(entry());
     QCOMPARE(after.st_ino, before.st_ino);
@@ -525,6 +529,51 @@ void tst_EntryFiles::keptVersionNeverReplacesAFile()
     QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
     QCOMPARE(readAll(taken), QByteArray("kept before"));
     QCOMPARE(readAll(kept), QByteArray("other"));
+}
+
+void tst_EntryFiles::loadShowsTheTextOfASaveInFlight_data()
+{
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("replacing an entry") << true;
+    QTest::newRow("first save of the day") << false;
+}
+
+// While the disk is still flushing a save, a load shows its text and the file is left to it.
+void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
+{
+    QFETCH(bool, existed);
+    if (existed)
+        saveNow(u"old"_qs, 2003, 1, 5);
+    auto flushing = std::make_shared<QSemaphore>();
+    auto release = std::make_shared<QSemaphore>();
+    auto creates = std::make_shared<std::atomic<int>>(0);
+    const QString path = entry();
+    FileFaults::setHook([=](FileFaults::Step step, const QString &p) {
+        if (step == FileFaults::Step::Create && p == path)
+            ++*creates;
+        if (step == FileFaults::Step::Sync && p == path) {
+            flushing->release();
+            release->tryAcquire(1, 10000);
+        }
+        return false;
+    });
+    const auto unblock = qScopeGuard([=] { release->release(100); });
+    saveCurrentEntry(u"new"_qs, 2003, 1, 5);
+    QVERIFY(flushing->tryAcquire(1, 10000));
+    QCOMPARE(readAll(entry()), existed ? QByteArray("old") : QByteArray());
+
+    FakePane pane;
+    pane.onChange = [&] { saveCurrentEntry(pane.text() + u" changed"_qs, 2003, 1, 5); };
+    loadEntryFile(pane, entry());
+    QCOMPARE(pane.text(), u"new"_qs);
+    saveCurrentEntry(u"new"_qs, 2003, 1, 5); // what is being saved already
+    QCOMPARE(creates->load(), 1);
+
+    release->release(100);
+    EntryWriter::instance().waitForAll();
+    QCOMPARE(readAll(entry()), QByteArray("new"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+    QVERIFY(EntryWriter::instance().takeOutcomes().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_EntryFiles)

@@ -1,7 +1,9 @@
 #include <QTest>
+#include <QThread>
 
 #include "DiaryFixture.h"
 #include "DiskSnapshot.h"
+#include "SavedNow.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
@@ -37,6 +39,27 @@ std::shared_ptr<int> failAt(Step step, int occurrence, const QString &path)
     return asked;
 }
 
+// Every flush of the entry made slow, as on a USB stick.
+void slowFlushOf(const QString &path, int ms)
+{
+    FileFaults::setHook([=](Step step, const QString &p) {
+        if (step == Step::Sync && p == path)
+            QThread::msleep(ms);
+        return false;
+    });
+}
+
+QStringList temporariesIn(const QString &folder)
+{
+    return QDir(folder).entryList({u".*.tmp"_qs}, QDir::Files | QDir::Hidden);
+}
+
+QByteArray onDiskNow(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 const QString kCreateMessage = u"ファイル %1 を作成できません"_qs;
 const QString kWriteMessage = u"ストリームへの書き込みエラー"_qs;
 
@@ -59,6 +82,10 @@ private slots:
     void failedExportKeepsOldFile_data() { steps(); }
     void failedExportKeepsOldFile();
     void fullDiskKeepsEveryOldFile();
+    void writerFailureIsReportedOnceAndNextSaveSucceeds_data();
+    void writerFailureIsReportedOnceAndNextSaveSucceeds();
+    void burstOfSavesWithSlowFlushEndsWithTheLastText();
+    void closeWaitsForSavesInFlight();
 
 private:
     static void steps();
@@ -192,7 +219,7 @@ void tst_Faults::fullDiskKeepsEveryOldFile()
         root + u"/filler"_qs, QByteArray(qsizetype(fs.f_bavail * fs.f_frsize) - 32 * 1024, 'f'));
     const auto before = diskSnapshot(root);
 
-    QVERIFY_THROWS_EXCEPTION(Exception, saveCurrentEntry(largeText(), 2026, 12, 8));
+    QVERIFY_THROWS_EXCEPTION(Exception, saveNow(largeText(), 2026, 12, 8));
     try {
         writeTextFile(out, largeText());
         QFAIL("the export succeeded");
@@ -208,6 +235,101 @@ void tst_Faults::fullDiskKeepsEveryOldFile()
     const auto after = diskSnapshot(root);
     QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
     DiaryDir.clear();
+}
+
+void tst_Faults::writerFailureIsReportedOnceAndNextSaveSucceeds_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("foreign");
+    QTest::newRow("flush") << int(Step::Sync) << false;
+    QTest::newRow("rename") << int(Step::Rename) << false;
+    QTest::newRow("keeping another writer's version") << int(Step::Create) << true;
+}
+
+// A save that fails on the writer's thread is reported once, on the GUI thread, while the person
+// types on; the entry is as it was, and the next save writes it.
+void tst_Faults::writerFailureIsReportedOnceAndNextSaveSucceeds()
+{
+    QFETCH(int, step);
+    QFETCH(bool, foreign);
+    f->useDiary("20");
+    f->writeEntry(2026, 12, 8, "old entry\r\n");
+    TfrmMain &w = f->start();
+    const QString path = f->entry(2026, 12, 8);
+    if (foreign)
+        f->writeEntry(2026, 12, 8, "theirs");
+    const QByteArray before = onDiskNow(path);
+    const QString failing = foreign ? f->diary + u"/2026/1208.conflict-"_qs : path;
+    auto failures = std::make_shared<int>(0);
+    FileFaults::setHook([=](Step s, const QString &p) {
+        return s == Step(step) && p.startsWith(failing) && ++*failures == 1;
+    });
+
+    w.memToday->moveCursor(QTextCursor::End);
+    QTest::keyClicks(w.memToday, u"123456789"_qs); // 20 bytes: saves
+    QTRY_COMPARE_WITH_TIMEOUT(f->prompter.messages.size(), 1, 5000);
+    const QString message = f->prompter.messages[0].text;
+    QVERIFY2(step == int(Step::Sync) ? message == kWriteMessage + u'.'
+                                     : message.startsWith(u"ファイル "_qs + failing),
+        qPrintable(message));
+    QCOMPARE(onDiskNow(path), before);
+    QCOMPARE(temporariesIn(f->diary + u"/2026"_qs), QStringList());
+    // That typing is not on disk, so another writer's version does not replace it in the pane.
+    f->writeEntry(2026, 12, 8, "elsewhere");
+    w.followChangesElsewhere();
+    QCOMPARE(w.memToday->text(), u"old entry\n123456789"_qs);
+
+    QTest::keyClicks(w.memToday, QString(20, u'a'));
+    QCOMPARE(DiaryFixture::readFile(path), "old entry\r\n123456789" + QByteArray(20, 'a'));
+    // and, once the typing pauses, the kept version's notice
+    QTRY_COMPARE_WITH_TIMEOUT(f->prompter.messages.size(), 2, 5000);
+    QCOMPARE(f->prompter.messages[1].kind, u"information"_qs);
+    const QStringList kept = QDir(f->diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(onDiskNow(f->diary + u"/2026/"_qs + kept[0]), "elsewhere");
+}
+
+// Saving keystrokes faster than the disk flushes: saves of the entry are applied in order, so
+// the file never goes back to an older text, and it ends with the last one.
+void tst_Faults::burstOfSavesWithSlowFlushEndsWithTheLastText()
+{
+    f->useDiary("5");
+    TfrmMain &w = f->start();
+    const QString path = f->entry(2026, 12, 8);
+    const QString folder = f->diary + u"/2026"_qs;
+    QDir().mkpath(folder);
+    auto lengths = std::make_shared<QList<qint64>>();
+    FileFaults::setHook([=](Step step, const QString &p) {
+        if (step == Step::Sync && p == path)
+            QThread::msleep(1);
+        // The folder is flushed right after each rename: what the entry holds now.
+        if (step == Step::Sync && p == folder)
+            lengths->append(QFileInfo(path).size());
+        return false;
+    });
+    QTest::keyClicks(w.memToday, QString(200, u'x'));
+    QVERIFY(w.close());
+    QCOMPARE(onDiskNow(path), QByteArray(200, 'x'));
+    QVERIFY(!lengths->isEmpty());
+    QCOMPARE(lengths->last(), 200);
+    QVERIFY2(std::is_sorted(lengths->begin(), lengths->end()),
+        qPrintable(QString::number(lengths->size())));
+    QCOMPARE(temporariesIn(folder), QStringList());
+    qInfo("40 saves asked, %lld put in place", qlonglong(lengths->size()));
+}
+
+// The close decides once every save is on disk: what the file holds when it returns is final.
+void tst_Faults::closeWaitsForSavesInFlight()
+{
+    f->useDiary("20");
+    TfrmMain &w = f->start();
+    const QString path = f->entry(2026, 12, 8);
+    slowFlushOf(path, 30);
+    QTest::keyClicks(w.memToday, QString(45, u'x')); // saves at 20 and 40, then the close's
+    QVERIFY(w.close());
+    QCOMPARE(onDiskNow(path), QByteArray(45, 'x'));
+    QCOMPARE(temporariesIn(f->diary + u"/2026"_qs), QStringList());
+    QCOMPARE(f->prompter.messages.size(), 0);
 }
 
 QTEST_MAIN(tst_Faults)

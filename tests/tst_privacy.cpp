@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "FakePane.h"
+#include "SavedNow.h"
 #include "storage/EntryFiles.h"
 #include "storage/FileFaults.h"
 #include "storage/ProfileFile.h"
@@ -95,7 +96,7 @@ void tst_Privacy::cleanup()
 
 void tst_Privacy::permissiveUmaskStillGivesPrivateModes()
 {
-    saveCurrentEntry(u"秘密"_qs, 2026, 12, 8);
+    saveNow(u"秘密"_qs, 2026, 12, 8);
     QCOMPARE(modeOf(yearFolderPath(2026)), mode_t(0700));
     QCOMPARE(modeOf(entryFilePath(2026, 12, 8)), mode_t(0600));
     const QString out = m_dir->filePath(u"export.txt"_qs);
@@ -117,12 +118,12 @@ void tst_Privacy::temporaryIsPrivateAndBesideItsFile()
     QFETCH(int, oldMode);
     const QString entry = entryFilePath(2026, 12, 8);
     if (existing) {
-        saveCurrentEntry(u"old"_qs, 2026, 12, 8);
+        saveNow(u"old"_qs, 2026, 12, 8);
         QVERIFY(::chmod(QFile::encodeName(entry).constData(), mode_t(oldMode)) == 0);
     }
     QDir().mkpath(yearFolderPath(2026));
     const auto seen = temporariesWhileWriting(
-        entry, yearFolderPath(2026), [] { saveCurrentEntry(u"new"_qs, 2026, 12, 8); });
+        entry, yearFolderPath(2026), [] { saveNow(u"new"_qs, 2026, 12, 8); });
     QCOMPARE(seen.size(), 1);
     QVERIFY(QFileInfo(seen[0].path).fileName().startsWith(u".1208.txt."_qs));
     QCOMPARE(seen[0].mode, mode_t(0600));
@@ -145,7 +146,7 @@ void tst_Privacy::linkedEntryIsWrittenThroughAndStaysALink()
     loadEntryFile(pane, entry);
 
     const auto seen = temporariesWhileWriting(
-        entry, QFileInfo(outside).path(), [] { saveCurrentEntry(u"new"_qs, 2026, 12, 8); });
+        entry, QFileInfo(outside).path(), [] { saveNow(u"new"_qs, 2026, 12, 8); });
     QVERIFY(QFileInfo(entry).isSymLink());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("new"));

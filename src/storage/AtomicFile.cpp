@@ -1,11 +1,11 @@
 #include "AtomicFile.h"
 
 #include "FileFaults.h"
+#include "StagedFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,38 +17,19 @@ using FileFaults::Step;
 namespace {
 
 constexpr qsizetype kChunkBytes = 64 * 1024;
-constexpr int kSuffixLength = 6;
-const QString kTempSuffix = QStringLiteral(".tmp");
 
 QByteArray native(const QString &path)
 {
     return QFile::encodeName(path);
 }
 
-// ".NAME.XXXXXX.tmp": hidden, and tied to the name of the file it replaces.
-QString temporaryName(const QString &targetName)
-{
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QString suffix;
-    for (int i = 0; i < kSuffixLength; ++i)
-        suffix += QChar(alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet) - 1)]);
-    return u'.' + targetName + u'.' + suffix + kTempSuffix;
-}
-
-bool isTemporaryOf(const QString &fileName, const QString &targetName)
-{
-    const qsizetype expected = 1 + targetName.size() + 1 + kSuffixLength + kTempSuffix.size();
-    return fileName.size() == expected && fileName.startsWith(u'.')
-        && QStringView(fileName).sliced(1).startsWith(targetName)
-        && fileName.at(1 + targetName.size()) == u'.' && fileName.endsWith(kTempSuffix);
-}
-
 void removeLeftovers(const QString &folder, const QString &targetName)
 {
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
-        if (isTemporaryOf(name, targetName))
-            ::unlink(native(folder + u'/' + name).constData());
+        const QString path = folder + u'/' + name;
+        if (StagedFile::isTemporaryOf(name, targetName) && !StagedFile::isLive(path))
+            ::unlink(native(path).constData());
     }
 }
 
@@ -87,47 +68,6 @@ bool writeAll(int fd, QByteArrayView bytes, const QString &path)
     return true;
 }
 
-class Temporary
-{
-public:
-    Temporary(const QString &folder, const QString &targetName)
-    {
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            m_path = folder + u'/' + temporaryName(targetName);
-            m_fd = ::open(native(m_path).constData(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (m_fd < 0 && errno != EEXIST)
-                break;
-        }
-        m_created = m_fd >= 0;
-    }
-    ~Temporary()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (m_created && !m_renamed)
-            ::unlink(native(m_path).constData());
-    }
-    Temporary(const Temporary &) = delete;
-    Temporary &operator=(const Temporary &) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
-    const QString &path() const { return m_path; }
-    bool close()
-    {
-        const int fd = std::exchange(m_fd, -1);
-        return ::close(fd) == 0;
-    }
-    void markRenamed() { m_renamed = true; }
-
-private:
-    QString m_path;
-    int m_fd = -1;
-    bool m_created = false;
-    bool m_renamed = false;
-};
-
 } // namespace
 
 void AtomicFile::removeLeftovers(const QString &path)
@@ -138,7 +78,7 @@ void AtomicFile::removeLeftovers(const QString &path)
 
 bool AtomicFile::isTemporaryName(const QString &fileName)
 {
-    return fileName.startsWith(u'.') && fileName.endsWith(kTempSuffix);
+    return StagedFile::isTemporaryName(fileName);
 }
 
 bool AtomicFile::syncFolder(const QString &folder)
@@ -156,11 +96,15 @@ bool AtomicFile::syncFolder(const QString &folder)
 AtomicFile::Result AtomicFile::replace(const QString &path, QByteArrayView bytes,
     mode_t newFileMode, const std::function<void()> &beforeRename, struct stat *written)
 {
-    const QString target = resolvedTarget(path);
-    const QFileInfo info(target);
-    const QString folder = info.absolutePath();
-    const QString name = info.fileName();
+    std::unique_ptr<StagedFile> staged;
+    const Result result = stage(path, bytes, newFileMode, staged);
+    return result == Result::Done ? commit(*staged, beforeRename, written) : result;
+}
 
+AtomicFile::Result AtomicFile::stage(const QString &path, QByteArrayView bytes, mode_t newFileMode,
+    std::unique_ptr<StagedFile> &staged)
+{
+    const QString target = resolvedTarget(path);
     struct stat old
     {
     };
@@ -171,26 +115,35 @@ AtomicFile::Result AtomicFile::replace(const QString &path, QByteArrayView bytes
     if (mode == kUmaskMode)
         mode = umaskMode();
 
-    ::removeLeftovers(folder, name);
+    const QFileInfo info(target);
+    ::removeLeftovers(info.absolutePath(), info.fileName());
     if (FileFaults::shouldFail(Step::Create, path))
         return Result::CreateFailed;
-    Temporary temp(folder, name);
-    if (!temp.isOpen())
+    auto temp = std::make_unique<StagedFile>(target, path);
+    if (!temp->isOpen())
         return Result::CreateFailed;
-    if (!writeAll(temp.fd(), bytes, path) || ::fchmod(temp.fd(), mode) != 0)
+    if (!writeAll(temp->fd(), bytes, path) || ::fchmod(temp->fd(), mode) != 0)
         return Result::WriteFailed;
-    if (FileFaults::shouldFail(Step::Sync, path) || ::fsync(temp.fd()) != 0)
+    staged = std::move(temp);
+    return Result::Done;
+}
+
+AtomicFile::Result AtomicFile::commit(
+    StagedFile &staged, const std::function<void()> &beforeRename, struct stat *written)
+{
+    const QString &path = staged.faultPath();
+    if (FileFaults::shouldFail(Step::Sync, path) || ::fsync(staged.fd()) != 0)
         return Result::WriteFailed;
-    if (written && ::fstat(temp.fd(), written) != 0)
+    if (written && ::fstat(staged.fd(), written) != 0)
         return Result::WriteFailed;
-    if (FileFaults::shouldFail(Step::Flush, path) || !temp.close())
+    if (FileFaults::shouldFail(Step::Flush, path) || !staged.close())
         return Result::WriteFailed;
     if (beforeRename)
         beforeRename();
     if (FileFaults::shouldFail(Step::Rename, path)
-        || ::rename(native(temp.path()).constData(), native(target).constData()) != 0)
+        || ::rename(native(staged.path()).constData(), native(staged.target()).constData()) != 0)
         return Result::CreateFailed;
-    temp.markRenamed();
+    staged.markRenamed();
     // The rename is only durable once the folder itself is on disk.
-    return syncFolder(folder) ? Result::Done : Result::WriteFailed;
+    return syncFolder(staged.folder()) ? Result::Done : Result::WriteFailed;
 }

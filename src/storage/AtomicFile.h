@@ -3,7 +3,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+class StagedFile;
+
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -26,6 +29,14 @@ public:
 
     // Removes what a crash left of earlier replaces of path (replace does this itself).
     static void removeLeftovers(const QString &path);
+
+    // The two halves of replace, for a caller that flushes on another thread: stage writes the
+    // content under a temporary name (nothing is flushed yet, the target is untouched); commit
+    // flushes it, runs beforeRename, renames it over the target and flushes the folder.
+    static Result stage(const QString &path, QByteArrayView bytes, mode_t newFileMode,
+        std::unique_ptr<StagedFile> &staged);
+    static Result commit(StagedFile &staged, const std::function<void()> &beforeRename = {},
+        struct stat *written = nullptr);
 
     // True when name is one of our temporaries, so that listings can skip it.
     static bool isTemporaryName(const QString &fileName);

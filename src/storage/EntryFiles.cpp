@@ -3,20 +3,19 @@
 #include "AtomicFile.h"
 #include "DiaryText.h"
 #include "EntryLedger.h"
+#include "EntryWriter.h"
 #include "Exception.h"
 #include "FileFaults.h"
-#include "KeptVersion.h"
 #include "Settings.h"
+#include "StagedFile.h"
 #include "TextPane.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <functional>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,10 +38,17 @@ struct FileId
 };
 
 // Files being handed to a pane. A save from the pane's change notification must not replace
-// them: on Linux an open file can be deleted, so the program keeps that rule itself.
+// them: on Linux an open file can be deleted, so the program keeps that rule itself. An entry
+// whose text comes from a save in flight is held by its path.
 QList<FileId> &heldFiles()
 {
     static QList<FileId> held;
+    return held;
+}
+
+QStringList &heldPaths()
+{
+    static QStringList held;
     return held;
 }
 
@@ -58,8 +64,22 @@ private:
     FileId m_id;
 };
 
+class HeldPath
+{
+public:
+    explicit HeldPath(const QString &path) : m_path(path) { heldPaths().append(path); }
+    ~HeldPath() { heldPaths().removeOne(m_path); }
+    HeldPath(const HeldPath &) = delete;
+    HeldPath &operator=(const HeldPath &) = delete;
+
+private:
+    QString m_path;
+};
+
 bool isHeld(const QString &path)
 {
+    if (heldPaths().contains(path))
+        return true;
     struct stat st
     {
     };
@@ -127,26 +147,46 @@ void makeYearFolder(const QString &folder)
         throw Exception(kCannotCreateDirectory);
 }
 
-void writeBytes(const QString &path, const QByteArray &bytes,
-    const std::function<void()> &beforeRename = {}, struct stat *written = nullptr)
+[[noreturn]] void raise(AtomicFile::Result result, const QString &path)
 {
-    switch (AtomicFile::replace(path, bytes, 0600, beforeRename, written)) {
-    case AtomicFile::Result::Done:
-        return;
-    case AtomicFile::Result::CreateFailed:
+    if (result == AtomicFile::Result::CreateFailed)
         throw Exception(kCannotCreate.arg(path));
-    case AtomicFile::Result::WriteFailed:
-        throw Exception(kWriteError);
-    }
+    throw Exception(kWriteError);
 }
 
-// Right before the new text takes the entry's name: a version that another writer left there
-// since this run last saw the file is linked to a name of its own, so it is never lost.
-QString keepForeignVersion(const QString &path)
+void writeBytes(const QString &path, const QByteArray &bytes)
 {
-    if (EntryLedger::instance().look(path).standing != EntryLedger::Standing::Foreign)
-        return QString();
-    return KeptVersion::keep(path, QDateTime::currentDateTime());
+    const AtomicFile::Result result = AtomicFile::replace(path, bytes, 0600);
+    if (result != AtomicFile::Result::Done)
+        raise(result, path);
+}
+
+// True when the entry file is known to hold these bytes already, so a save has nothing to do.
+bool entryHolds(const QString &path, const QByteArray &bytes)
+{
+    EntryLedger &ledger = EntryLedger::instance();
+    const EntryLedger::Look before = ledger.look(path);
+    if (!ledger.holds(path, bytes, before))
+        return false;
+    // Nothing to write; a synchroniser sees no change, and the file counts as seen. What a crash
+    // left beside the entry still goes.
+    AtomicFile::removeLeftovers(path);
+    struct stat st
+    {
+    };
+    if (before.bytes && ::stat(QFile::encodeName(path).constData(), &st) == 0)
+        ledger.rememberFile(path, st, bytes);
+    return true;
+}
+
+// Shows the text of a save in flight: the file still holds an older one.
+void loadPendingText(TextPane &pane, const QString &path, const QByteArray &bytes)
+{
+    const QString text = diaryTextFromBytes(bytes);
+    if (pane.text() == text)
+        return;
+    const HeldPath held(path);
+    pane.setText(text);
 }
 
 } // namespace
@@ -163,6 +203,10 @@ QString entryFilePath(int year, int month, int day)
 
 void loadEntryFile(TextPane &pane, const QString &path)
 {
+    if (const std::optional<QByteArray> pending = EntryWriter::instance().pendingBytes(path)) {
+        loadPendingText(pane, path, *pending);
+        return;
+    }
     const ReadFile file(path);
     struct stat st
     {
@@ -193,6 +237,11 @@ void writeTextFile(const QString &path, const QString &text)
     writeBytes(path, diaryTextToBytes(text));
 }
 
+bool isSavePending(const QString &path)
+{
+    return EntryWriter::instance().pendingBytes(path).has_value();
+}
+
 bool isReadOnlyFile(const QString &path)
 {
     struct stat st
@@ -213,28 +262,19 @@ SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
     const QString path = entryFilePath(year, month, day);
     // A read-only or held entry is never replaced; the save ends quietly, as for a file that
     // cannot be deleted.
-    if (QFileInfo(path).isFile() && (isReadOnlyFile(path) || isHeld(path)))
+    if (isHeld(path) || (QFileInfo(path).isFile() && isReadOnlyFile(path)))
         return {};
     const QByteArray bytes = diaryTextToBytes(text);
-    EntryLedger &ledger = EntryLedger::instance();
-    const EntryLedger::Look before = ledger.look(path);
-    if (ledger.holds(path, bytes, before)) {
-        // Nothing to write; a synchroniser sees no change, and the file counts as seen. What a
-        // crash left beside the entry still goes.
-        AtomicFile::removeLeftovers(path);
-        struct stat st
-        {
-        };
-        if (before.bytes && ::stat(QFile::encodeName(path).constData(), &st) == 0)
-            ledger.rememberFile(path, st, bytes);
-        return {true, QString()};
-    }
-    SavedEntry saved {true, QString()};
-    struct stat written
-    {
-    };
-    writeBytes(
-        path, bytes, [&] { saved.keptFile = keepForeignVersion(path); }, &written);
-    ledger.rememberFile(path, written, bytes);
-    return saved;
+    EntryWriter &writer = EntryWriter::instance();
+    const std::optional<QByteArray> pending = writer.pendingBytes(path);
+    if (pending ? *pending == bytes : entryHolds(path, bytes))
+        return {true};
+    // Everything that can fail visibly happens here, on the keystroke; the flush and the rename
+    // follow on the writer's thread.
+    std::unique_ptr<StagedFile> staged;
+    const AtomicFile::Result result = AtomicFile::stage(path, bytes, 0600, staged);
+    if (result != AtomicFile::Result::Done)
+        raise(result, path);
+    writer.submit(path, text, bytes, std::move(staged));
+    return {true};
 }

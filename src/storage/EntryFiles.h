@@ -11,19 +11,24 @@ QString yearFolderPath(int year);
 QString entryFilePath(int year, int month, int day);
 
 // Reads the file into the pane (line breaks normalised); no notification when the text is equal.
+// An entry with a save in flight shows the text being saved.
 void loadEntryFile(TextPane &pane, const QString &path);
 // Writes text ("\n" as CR LF, code page 932) by a safe replace: temporary file, flush, rename.
 void writeTextFile(const QString &path, const QString &text);
+// A save of the entry is in flight: a load shows its text even before the file exists.
+bool isSavePending(const QString &path);
 // The owner-write bit of an existing file is clear: such a file is never replaced.
 bool isReadOnlyFile(const QString &path);
 
-// What a save did. onDisk: the entry file now holds the text (written, or already there).
-// keptFile: another writer's version that was moved aside first, or empty.
+// What a save did. onDisk: the entry file holds the text, or will once the entry writer has put
+// it in place (a failure there, and another writer's version kept first, come as the writer's
+// outcomes).
 struct SavedEntry
 {
     bool onDisk = false;
-    QString keptFile;
 };
 // Replaces the entry only while it holds what this run last loaded or wrote there; another
-// writer's version is kept beside it first. Writes nothing when the file holds the text already.
+// writer's version is kept beside it first. Writes nothing when the file holds the text already,
+// or a save in flight does. The new text is written to a temporary file here; the entry writer
+// flushes it and puts it in place.
 SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day);

@@ -45,21 +45,41 @@ EntryLedger &EntryLedger::instance()
 
 void EntryLedger::rememberFile(const QString &path, const struct stat &st, const QByteArray &bytes)
 {
+    const std::lock_guard lock(m_mutex);
     m_states.insert(path, State {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, bytes});
 }
 
 void EntryLedger::rememberAbsent(const QString &path)
 {
+    const std::lock_guard lock(m_mutex);
     m_states.insert(path, State {});
 }
 
 void EntryLedger::retainOnly(const QStringList &paths)
 {
-    m_states.removeIf([&paths](const auto &item) { return !paths.contains(item.key()); });
+    const std::lock_guard lock(m_mutex);
+    m_states.removeIf([&](const auto &item) {
+        return !paths.contains(item.key()) && !m_pinned.contains(item.key());
+    });
+}
+
+void EntryLedger::pin(const QString &path)
+{
+    const std::lock_guard lock(m_mutex);
+    ++m_pinned[path];
+}
+
+void EntryLedger::unpin(const QString &path)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto pinned = m_pinned.find(path);
+    if (pinned != m_pinned.end() && --*pinned == 0)
+        m_pinned.erase(pinned);
 }
 
 void EntryLedger::clear()
 {
+    const std::lock_guard lock(m_mutex);
     m_states.clear();
 }
 
@@ -70,6 +90,15 @@ bool EntryLedger::sameFile(const State &state, const struct stat &st)
         && state.modified.tv_nsec == st.st_mtim.tv_nsec;
 }
 
+std::optional<EntryLedger::State> EntryLedger::known(const QString &path) const
+{
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_states.constFind(path);
+    if (found == m_states.cend())
+        return std::nullopt;
+    return *found;
+}
+
 EntryLedger::Look EntryLedger::look(const QString &path)
 {
     struct stat st
@@ -77,14 +106,14 @@ EntryLedger::Look EntryLedger::look(const QString &path)
     };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {Standing::Absent, std::nullopt};
-    const auto known = m_states.find(path);
-    if (known != m_states.end() && sameFile(*known, st))
+    const std::optional<State> state = known(path);
+    if (state && sameFile(*state, st))
         return {Standing::Seen, std::nullopt};
     // Content that cannot be read, or that no pane could hold, cannot be shown to be ours: it
     // is kept rather than replaced.
     std::optional<QByteArray> bytes
         = S_ISREG(st.st_mode) && st.st_size <= kPaneCapacityBytes ? readWhole(path) : std::nullopt;
-    if (known != m_states.end() && known->exists && bytes && *bytes == known->bytes) {
+    if (state && state->exists && bytes && *bytes == state->bytes) {
         // Touched, or rewritten with the same bytes: still ours.
         rememberFile(path, st, *bytes);
         return {Standing::Seen, std::move(bytes)};
@@ -98,6 +127,6 @@ bool EntryLedger::holds(const QString &path, const QByteArray &bytes, const Look
         return *look.bytes == bytes;
     if (look.standing != Standing::Seen)
         return false;
-    const auto known = m_states.constFind(path);
-    return known != m_states.cend() && known->bytes == bytes;
+    const std::optional<State> state = known(path);
+    return state && state->bytes == bytes;
 }

@@ -5,12 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 
 // What this run last loaded from or wrote to each entry file. A synchroniser may deliver
 // another computer's version of a day at any moment; an entry file is replaced only while it
-// still holds what is remembered here, so such a version is never lost unseen.
+// still holds what is remembered here, so such a version is never lost unseen. Safe to use from
+// the GUI thread and the entry writer's thread at once.
 class EntryLedger
 {
 public:
@@ -31,8 +33,12 @@ public:
 
     void rememberFile(const QString &path, const struct stat &st, const QByteArray &bytes);
     void rememberAbsent(const QString &path);
-    // Only what the shown page needs is kept; an entry holds up to the pane's capacity.
+    // Only what the shown page and the saves in flight need is kept; an entry holds up to the
+    // pane's capacity.
     void retainOnly(const QStringList &paths);
+    // A save of the file is in flight: what is known of it stays until unpinned.
+    void pin(const QString &path);
+    void unpin(const QString &path);
     void clear();
 
     // Compares the file with what is remembered: metadata first (device, inode, size and
@@ -52,6 +58,9 @@ private:
         QByteArray bytes;
     };
     static bool sameFile(const State &state, const struct stat &st);
+    std::optional<State> known(const QString &path) const;
 
+    mutable std::mutex m_mutex;
     QHash<QString, State> m_states;
+    QHash<QString, int> m_pinned;
 };

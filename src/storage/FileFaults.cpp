@@ -1,12 +1,13 @@
 #include "FileFaults.h"
 
+#include <mutex>
+
 namespace {
 
-FileFaults::Hook &hook()
-{
-    static FileFaults::Hook h;
-    return h;
-}
+// The entry writer's thread asks too, while a test may be setting the hook. Made before main,
+// so they outlive the writer, which drains its saves at exit.
+std::mutex hookMutex;
+FileFaults::Hook currentHook;
 
 } // namespace
 
@@ -14,12 +15,18 @@ namespace FileFaults {
 
 void setHook(Hook h)
 {
-    hook() = std::move(h);
+    const std::lock_guard lock(hookMutex);
+    currentHook = std::move(h);
 }
 
 bool shouldFail(Step step, const QString &path)
 {
-    return hook() && hook()(step, path);
+    Hook current;
+    {
+        const std::lock_guard lock(hookMutex);
+        current = currentHook;
+    }
+    return current && current(step, path);
 }
 
 } // namespace FileFaults

@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "Exception.h"
+#include "FileFaults.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +78,8 @@ QString KeptVersion::keep(const QString &entryPath, const QDateTime &now)
     bool links = true;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         const QString kept = folder + u'/' + nameFor(entry.fileName(), now, attempt);
+        if (FileFaults::shouldFail(FileFaults::Step::Create, kept))
+            break;
         Made made = links ? link(entryPath, kept) : copy(entryPath, kept);
         if (made == Made::NoLinks) {
             links = false;

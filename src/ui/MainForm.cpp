@@ -41,6 +41,7 @@
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
@@ -117,6 +118,10 @@ TfrmMain::~TfrmMain()
         pane(i)->OnExit = nullptr;
     }
     Calendar1->OnChange = nullptr;
+    // A window that goes without its close (tests, the program's end) waits for its saves all
+    // the same, and has nobody left to tell about them.
+    EntryWriter::instance().waitForAll();
+    EntryWriter::instance().takeOutcomes();
 }
 
 void TfrmMain::createControls()
@@ -378,6 +383,9 @@ void TfrmMain::bindEvents()
         qOverload<>(&QTimer::start));
     connect(m_followTimer, &QTimer::timeout, this,
         [this] { guarded(this, [this] { followChangesElsewhere(); }); });
+    connect(
+        &EntryWriter::instance(), &EntryWriter::outcomesReady, this,
+        [this] { guarded(this, [this] { tellWriterOutcomes(); }); }, Qt::QueuedConnection);
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         rememberFocus(now);
@@ -486,7 +494,9 @@ void TfrmMain::loadFiveYearPage(int baseYear)
 void TfrmMain::loadPane(int index, const QString &path)
 {
     DiaryPane *target = pane(index);
-    if (!path.isEmpty() && QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile())
+    if (!path.isEmpty()
+        && (isSavePending(path)
+            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile())))
         loadEntryFile(*target, path);
     else {
         target->clearText();
@@ -612,6 +622,9 @@ void TfrmMain::FormCloseQuery()
     }
     settingsCheck();
     saveToday(memToday->text());
+    // The close is decided once every save is on disk: one that failed keeps the window open.
+    EntryWriter::instance().waitForAll();
+    tellWriterOutcomes();
     tellKeptVersions();
 }
 
@@ -620,20 +633,43 @@ void TfrmMain::saveToday(const QString &text)
     const int year = Calendar1->Year();
     const int month = Calendar1->Month();
     const int day = Calendar1->Day();
+    // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
     const SavedEntry saved = saveCurrentEntry(text, year, month, day);
-    const QString entry = entryFilePath(year, month, day);
-    if (saved.onDisk && entry == m_pagePaths[0])
+    if (saved.onDisk && entryFilePath(year, month, day) == m_pagePaths[0])
         m_todayOnDisk = text;
-    if (saved.keptFile.isEmpty())
+}
+
+void TfrmMain::tellWriterOutcomes()
+{
+    QStringList errors;
+    for (const EntryWriter::Outcome &outcome : EntryWriter::instance().takeOutcomes()) {
+        if (!outcome.keptFile.isEmpty())
+            noteKeptVersion(outcome.entryPath, outcome.keptFile);
+        if (outcome.error.isEmpty())
+            continue;
+        errors << outcome.error;
+        // That text is not on disk after all, so a change made elsewhere must not replace it.
+        if (outcome.entryPath == m_pagePaths[0] && outcome.text == m_todayOnDisk)
+            m_todayOnDisk = QString();
+    }
+    if (errors.isEmpty())
         return;
+    for (qsizetype i = 0; i + 1 < errors.size(); ++i)
+        reportError(this, errors[i]);
+    throw Exception(errors.back());
+}
+
+void TfrmMain::noteKeptVersion(const QString &entry, const QString &kept)
+{
+    const QFileInfo file(entry);
+    const QString day = file.fileName();
     m_keptNotices << QStringLiteral(
         "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
         "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
-                         .arg(year)
-                         .arg(month)
-                         .arg(day)
-                         .arg(
-                             QFileInfo(entry).fileName(), QDir::toNativeSeparators(saved.keptFile));
+                         .arg(QFileInfo(file.path()).fileName())
+                         .arg(day.left(2).toInt())
+                         .arg(day.mid(2, 2).toInt())
+                         .arg(day, QDir::toNativeSeparators(kept));
     m_noticeTimer->start();
 }
 
@@ -654,6 +690,8 @@ void TfrmMain::saveOrRescueEntry()
     const QDate date(Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
     try {
         saveToday(text);
+        EntryWriter::instance().waitForAll();
+        tellWriterOutcomes();
     } catch (const std::exception &error) {
         const QString path = writeRescueFile(text, date, QDateTime::currentDateTime());
         std::fprintf(stderr, "%s: 日記を %s に残しました\n", qUtf8Printable(errorMessageOf(error)),

@@ -117,6 +117,9 @@ private:
     void bindEvents();
     void settingsCheck();
     void saveToday(const QString &text);
+    // What the entry writer met since last asked: kept versions, and failures (raised).
+    void tellWriterOutcomes();
+    void noteKeptVersion(const QString &entry, const QString &kept);
     void tellKeptVersions();
     void loadPane(int index, const QString &path);
     void watchPage();
