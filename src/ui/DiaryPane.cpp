@@ -1,5 +1,8 @@
 #include "DiaryPane.h"
 
+#include "storage/Cp932.h"
+#include "ui/ErrorReport.h"
+
 #include <QApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -7,9 +10,6 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextLayout>
-
-#include "ErrorReport.h"
-#include "storage/Cp932.h"
 
 namespace {
 
