@@ -1,3 +1,8 @@
+#include "ScriptedPrompter.h"
+#include "storage/Exception.h"
+#include "ui/FolderModel.h"
+#include "ui/FolderTree.h"
+
 #include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -7,11 +12,6 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "ScriptedPrompter.h"
-#include "storage/Exception.h"
-#include "ui/FolderModel.h"
-#include "ui/FolderTree.h"
 
 // The folder tree of the settings dialog over a scratch folder made in each test.
 class tst_FolderTree : public QObject

@@ -1,15 +1,15 @@
-#include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include "FakePane.h"
 #include "SavedNow.h"
 #include "storage/EntryFiles.h"
 #include "storage/FileFaults.h"
 #include "storage/ProfileFile.h"
 #include "storage/Settings.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <functional>
 #include <memory>

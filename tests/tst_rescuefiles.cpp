@@ -1,9 +1,9 @@
+#include "storage/RescueFiles.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "storage/RescueFiles.h"
 
 #include <sys/stat.h>
 
