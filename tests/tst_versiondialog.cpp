@@ -26,9 +26,7 @@ private slots:
     void showsTheSameTextsCentredEveryTime();
 };
 
-namespace {
-
-} // namespace
+namespace { } // namespace
 
 void tst_VersionDialog::cleanup()
 {

@@ -302,7 +302,6 @@ void ProfileFile::writeInteger(const QString &section, const QString &key, int v
     writeString(section, key, QString::number(value));
 }
 
-
 void ProfileFile::fail()
 {
     m_failed = true;

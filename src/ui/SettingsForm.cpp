@@ -31,7 +31,6 @@ W *makeControl(QWidget *parent, const char *name, const QString &accessibleName)
     return control;
 }
 
-
 } // namespace
 
 TSettings::TSettings(QWidget *parent) : QDialog(parent, kFixedDialogFlags)
