@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,6 +39,10 @@ inline QString entryPathIn(const QString &diary, int year, int month, int day)
         .arg(year)
         .arg(month, 2, 10, QLatin1Char('0'))
         .arg(day, 2, 10, QLatin1Char('0'));
+}
+inline QString entryPathIn(const QString &diary, QDate date)
+{
+    return entryPathIn(diary, date.year(), date.month(), date.day());
 }
 
 // The settings file's text naming a diary folder (as file-name bytes) and an autosave interval.
