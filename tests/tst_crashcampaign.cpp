@@ -1,6 +1,7 @@
 #include "CrashTexts.h"
 #include "FakePane.h"
 #include "SavedNow.h"
+#include "TestFiles.h"
 #include "storage/AtomicFile.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
@@ -88,9 +89,7 @@ void tst_CrashCampaign::killsLeaveWholeEntriesAndNoLastingTemporary()
         }
         leftTemporary += temporaries.size();
         for (int day = 1; day <= kCrashDays; ++day) {
-            QFile entry(entryFilePath(kCrashYear, 1, day));
-            QVERIFY(entry.open(QIODevice::ReadOnly));
-            const QByteArray bytes = entry.readAll();
+            const QByteArray bytes = readFile(entryFilePath(kCrashYear, 1, day));
             QVERIFY2(bytes == texts[0] || bytes == texts[1],
                 qPrintable(u"kill %1, day %2: %3 bytes"_qs.arg(kill).arg(day).arg(bytes.size())));
         }
