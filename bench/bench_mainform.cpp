@@ -1,4 +1,10 @@
-#include <benchmark/benchmark.h>
+#include "DiaryFixture.h"
+#include "storage/DiaryText.h"
+#include "storage/Settings.h"
+#include "ui/Calendar.h"
+#include "ui/DiaryPane.h"
+#include "ui/MainForm.h"
+#include "ui/SettingsForm.h"
 
 #include <QApplication>
 #include <QDate>
@@ -8,14 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <benchmark/benchmark.h>
 #include <memory>
-
-#include "storage/DiaryText.h"
-#include "storage/Settings.h"
-#include "ui/Calendar.h"
-#include "ui/DiaryPane.h"
-#include "ui/MainForm.h"
-#include "ui/SettingsForm.h"
 
 namespace {
 
@@ -30,59 +30,27 @@ QString diaryText(qsizetype bytes, QChar tag = QLatin1Char('a'))
     return line.repeated(int((bytes + lineBytes - 1) / lineBytes));
 }
 
-// The program's windows over a diary in a temporary folder, with the settings file beside a
-// pretend executable, as start-up makes them.
-class Diary
+// The tests' diary and windows, with texts written as the program writes them and the start-up
+// run through before the first measurement.
+class Diary : public DiaryFixture
 {
 public:
-    explicit Diary(int charsToSave)
+    explicit Diary(int charsToSave) : DiaryFixture(kToday)
     {
-        diary = root.filePath(QStringLiteral("diary"));
-        QDir().mkpath(diary);
-        setExecutablePathForTesting(root.filePath(QStringLiteral("Orlune")));
-        TCalendar::setTodayForTesting(kToday);
-        QFile ini(root.filePath(QStringLiteral("Orlune.ini")));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[Data]\r\nDir=" + QFile::encodeName(diary)
-            + "\r\nNumberOfCharsToSave=" + QByteArray::number(charsToSave) + "\r\n");
+        if (!useDiary(QByteArray::number(charsToSave)))
+            qFatal("cannot write the settings file");
     }
-    ~Diary()
+    void writeText(int year, int month, int day, const QString &text)
     {
-        window.reset();
-        settings.reset();
-        setExecutablePathForTesting(QString());
-        TCalendar::setTodayForTesting(QDate());
-        DiaryDir.clear();
-        CharsToSave = kDefaultCharsToSave;
+        if (!writeEntry(year, month, day, diaryTextToBytes(text)))
+            qFatal("cannot write an entry");
     }
-
-    void writeEntry(int year, int month, int day, const QString &text)
+    TfrmMain &startShown()
     {
-        const QString folder = QStringLiteral("%1/%2").arg(diary).arg(year);
-        QDir().mkpath(folder);
-        QFile file(QStringLiteral("%1/%2%3.txt")
-                       .arg(folder)
-                       .arg(month, 2, 10, QLatin1Char('0'))
-                       .arg(day, 2, 10, QLatin1Char('0')));
-        file.open(QIODevice::WriteOnly);
-        file.write(diaryTextToBytes(text));
-    }
-
-    TfrmMain &start()
-    {
-        window = std::make_unique<TfrmMain>();
-        settings = std::make_unique<TSettings>();
-        window->setSettingsDialog(settings.get());
-        window->show();
-        QApplication::setActiveWindow(window.get());
+        TfrmMain &w = start();
         QApplication::processEvents();
-        return *window;
+        return w;
     }
-
-    QTemporaryDir root;
-    QString diary;
-    std::unique_ptr<TfrmMain> window;
-    std::unique_ptr<TSettings> settings;
 };
 
 // Five entries on each of two days, different texts, so every load replaces all five panes.
@@ -90,10 +58,10 @@ void BM_PageLoad(benchmark::State &state)
 {
     Diary diary(20);
     for (int i = 0; i < TfrmMain::kPaneCount; ++i) {
-        diary.writeEntry(kToday.year() - i, 12, 8, diaryText(state.range(0), QLatin1Char('a')));
-        diary.writeEntry(kToday.year() - i, 12, 9, diaryText(state.range(0), QLatin1Char('b')));
+        diary.writeText(kToday.year() - i, 12, 8, diaryText(state.range(0), QLatin1Char('a')));
+        diary.writeText(kToday.year() - i, 12, 9, diaryText(state.range(0), QLatin1Char('b')));
     }
-    TfrmMain &w = diary.start();
+    TfrmMain &w = diary.startShown();
     // The day changes between loads without the calendar's own reload.
     w.Calendar1->OnChange = nullptr;
     int day = 8;
@@ -138,7 +106,7 @@ void prepareToday(TfrmMain &w, qsizetype bytes, int remainder)
 void BM_Keystroke(benchmark::State &state)
 {
     Diary diary(99);
-    TfrmMain &w = diary.start();
+    TfrmMain &w = diary.startShown();
     prepareToday(w, state.range(0), 50);
     bool typed = false;
     for (auto _ : state) {
@@ -162,7 +130,7 @@ BENCHMARK(BM_Keystroke)
 void BM_KeystrokeThatSaves10KB(benchmark::State &state)
 {
     Diary diary(20);
-    TfrmMain &w = diary.start();
+    TfrmMain &w = diary.startShown();
     prepareToday(w, 10 * 1024, 19);
     bool b = false;
     for (auto _ : state) {

@@ -1,5 +1,3 @@
-#include <benchmark/benchmark.h>
-
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryWriter.h"
@@ -7,6 +5,8 @@
 #include "storage/TextPane.h"
 
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
 
 namespace {
 

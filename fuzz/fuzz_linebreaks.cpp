@@ -1,10 +1,12 @@
-// The line-break normaliser leaves no lone CR or LF, passes CR LF text unchanged, and a text
-// read from any bytes writes back as exactly the normalised bytes (duplicate codes aside).
+// Against a plain model of line-break normalising (no lone CR or LF left, CR LF text unchanged):
+// the normalised length the program computes, and a text read from any bytes writes back as
+// exactly the normalised bytes (duplicate codes aside).
 
 #include "FuzzCheck.h"
 #include "storage/Cp932.h"
 #include "storage/DiaryText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -18,6 +20,33 @@ bool hasLoneBreak(QByteArrayView bytes)
             return true;
     }
     return false;
+}
+
+// The model the program's line-break handling is checked against: lone CR and lone LF become
+// CR LF; a double-byte character is copied whole.
+QByteArray normaliseLineBreaks(QByteArrayView bytes)
+{
+    // CR and LF are never the second byte of a double-byte character, so a plain byte scan
+    // already copies every double-byte character whole.
+    const qsizetype n = bytes.size();
+    const qsizetype breaks
+        = std::count_if(bytes.begin(), bytes.end(), [](char b) { return b == '\r' || b == '\n'; });
+    QByteArray out(n + breaks, Qt::Uninitialized);
+    char *d = out.data();
+    char *const begin = d;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char b = bytes[i];
+        if (b == '\r' || b == '\n') {
+            *d++ = '\r';
+            *d++ = '\n';
+            if (b == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            *d++ = b;
+        }
+    }
+    out.truncate(d - begin);
+    return out;
 }
 
 } // namespace

@@ -174,7 +174,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(fileExists ? readRaw(path) == before : !QFile::exists(path));
         return 0;
     }
-    file.close();
 
     const QString readBack = ProfileFile(path).readString(section, key, absent);
     if (Cp932::byteLength(value) <= 2047)

@@ -1,3 +1,11 @@
+#include "app/ProgramStyle.h"
+#include "app/StartupWarmUp.h"
+#include "app/TerminationSignals.h"
+#include "app/UnattendedPrompter.h"
+#include "ui/MainForm.h"
+#include "ui/Prompter.h"
+#include "ui/SettingsForm.h"
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -7,14 +15,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-#include "ui/MainForm.h"
-#include "ui/ProgramStyle.h"
-#include "ui/Prompter.h"
-#include "ui/SettingsForm.h"
-#include "ui/StartupWarmUp.h"
-#include "ui/TerminationSignals.h"
-#include "ui/UnattendedPrompter.h"
 
 namespace {
 

@@ -1,5 +1,15 @@
 #pragma once
 
+#include "ScriptedPrompter.h"
+#include "TestFiles.h"
+#include "storage/EntryWriter.h"
+#include "storage/FileFaults.h"
+#include "storage/Settings.h"
+#include "ui/Calendar.h"
+#include "ui/DiaryPane.h"
+#include "ui/MainForm.h"
+#include "ui/SettingsForm.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QDate>
@@ -10,15 +20,6 @@
 
 #include <memory>
 
-#include "ScriptedPrompter.h"
-#include "storage/EntryWriter.h"
-#include "storage/FileFaults.h"
-#include "storage/Settings.h"
-#include "ui/Calendar.h"
-#include "ui/DiaryPane.h"
-#include "ui/MainForm.h"
-#include "ui/SettingsForm.h"
-
 // A diary folder and settings file in a temporary folder, a fixed "today", and the main window
 // with its settings dialog, answered through the scripted prompter.
 class DiaryFixture
@@ -26,9 +27,10 @@ class DiaryFixture
 public:
     explicit DiaryFixture(QDate today = QDate(2026, 12, 8))
     {
-        QVERIFY(root.isValid());
         diary = root.filePath(QStringLiteral("diary"));
-        QDir().mkpath(diary);
+        // A test must not go on without its folders; none could run here.
+        if (!root.isValid() || !QDir().mkpath(diary))
+            qFatal("cannot make a temporary diary folder");
         setExecutablePathForTesting(root.filePath(QStringLiteral("Orlune")));
         TCalendar::setTodayForTesting(today);
     }
@@ -43,40 +45,23 @@ public:
         CharsToSave = kDefaultCharsToSave;
     }
 
-    void writeSettings(const QByteArray &dir, const QByteArray &chars = "20")
+    // Writes the settings file beside the executable; false when that fails.
+    [[nodiscard]] bool writeSettings(const QByteArray &dir, const QByteArray &chars = "20")
     {
-        QByteArray ini = "[Data]\r\nDir=" + dir + "\r\nNumberOfCharsToSave=" + chars + "\r\n";
-        writeFile(root.filePath(QStringLiteral("Orlune.ini")), ini);
+        return writeFile(root.filePath(QStringLiteral("Orlune.ini")), settingsText(dir, chars));
     }
-    void useDiary(const QByteArray &chars = "20") { writeSettings(diary.toLocal8Bit(), chars); }
+    [[nodiscard]] bool useDiary(const QByteArray &chars = "20")
+    {
+        return writeSettings(QFile::encodeName(diary), chars);
+    }
 
     QString entry(int year, int month, int day) const
     {
-        return QStringLiteral("%1/%2/%3%4.txt")
-            .arg(diary)
-            .arg(year)
-            .arg(month, 2, 10, QLatin1Char('0'))
-            .arg(day, 2, 10, QLatin1Char('0'));
+        return entryPathIn(diary, year, month, day);
     }
-    void writeEntry(int year, int month, int day, const QByteArray &bytes)
+    [[nodiscard]] bool writeEntry(int year, int month, int day, const QByteArray &bytes)
     {
-        QDir().mkpath(QStringLiteral("%1/%2").arg(diary).arg(year));
-        writeFile(entry(year, month, day), bytes);
-    }
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    // What the file holds once the entry writer has put every save so far in place.
-    static QByteArray readFile(const QString &path)
-    {
-        EntryWriter::instance().waitForAll();
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return "<missing>";
-        return file.readAll();
+        return writeFile(entry(year, month, day), bytes);
     }
 
     // Creates the windows as start-up does and shows the main window (runs FormShow).
@@ -96,3 +81,18 @@ public:
     std::unique_ptr<TfrmMain> window;
     std::unique_ptr<TSettings> settings;
 };
+
+// Shows a window and makes it the active one; false when it never became active.
+[[nodiscard]] inline bool showActive(QWidget &window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    return QTest::qWaitForWindowActive(&window);
+}
+
+// What the file holds once the entry writer has put every save so far in place.
+inline QByteArray savedFile(const QString &path)
+{
+    EntryWriter::instance().waitForAll();
+    return readFile(path);
+}

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QString>
-
 #include "storage/EntryFiles.h"
 #include "storage/EntryWriter.h"
 #include "storage/Exception.h"
+
+#include <QString>
 
 // A save as a caller sees it once the entry writer has put it in place: a failure on the
 // writer's thread is raised here, and the version kept beside the entry first is given.

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "ui/Prompter.h"
+
 #include <QDialog>
 #include <QFileDialog>
 #include <QList>
 #include <QString>
 
 #include <functional>
-
-#include "ui/Prompter.h"
 
 // Answers every modal window at once, the way a test scripts it; records what was shown.
 class ScriptedPrompter final : public Prompter

@@ -1,12 +1,12 @@
 // Shows the month calendar as the main window places it, and a larger one, so a person can
 // look at both: calendar_preview [yyyy-MM-dd] [--quit-after MILLISECONDS]
+#include "ui/Calendar.h"
+#include "ui/UiFont.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
-
-#include "ui/Calendar.h"
-#include "ui/UiFont.h"
 
 int main(int argc, char **argv)
 {

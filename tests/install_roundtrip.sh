@@ -5,6 +5,7 @@
 set -euo pipefail
 src=$1
 build=$2
+. "$src/scripts/lib/settings.sh"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 prefix=$home/.local
@@ -44,7 +45,7 @@ diary_outside=$home/diary/2026/1208.txt
 
 # Settings and a diary kept beside the program survive a plain uninstall.
 install_here
-printf '[Data]\r\nDir=%s\r\n' "$home/diary" >"$settings"
+write_settings "$settings" "$home/diary"
 mkdir -p "$(dirname "$diary_inside")" "$(dirname "$diary_outside")"
 echo entry >"$diary_inside"
 echo entry >"$diary_outside"

@@ -1,3 +1,8 @@
+#include "DiaryFixture.h"
+#include "ui/CalendarAccessible.h"
+#include "ui/FolderTree.h"
+#include "ui/VersionDialog.h"
+
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QComboBox>
@@ -6,15 +11,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
-
 #include <private/qguiapplication_p.h>
+
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
-
-#include "DiaryFixture.h"
-#include "ui/CalendarAccessible.h"
-#include "ui/FolderTree.h"
-#include "ui/VersionDialog.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ void tst_Accessibility::initTestCase()
 void tst_Accessibility::init()
 {
     f = std::make_unique<DiaryFixture>(QDate(2026, 12, 8));
-    f->useDiary();
+    QVERIFY(f->useDiary());
     s_valueEvents.clear();
 }
 

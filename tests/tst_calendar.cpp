@@ -1,13 +1,14 @@
+#include "DiaryFixture.h"
+#include "ScriptedPrompter.h"
+#include "ui/Calendar.h"
+#include "ui/EConvertError.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QtTest>
-
-#include "ScriptedPrompter.h"
-#include "ui/Calendar.h"
-#include "ui/EConvertError.h"
 
 namespace {
 
@@ -29,12 +30,7 @@ struct Window
             seenLabels.append(sender.CellLabel(sender.Col(), sender.Row()));
         };
     }
-    bool showActive()
-    {
-        top.show();
-        top.activateWindow();
-        return QTest::qWaitForWindowActive(&top);
-    }
+    bool showActive() { return ::showActive(top); }
     QPoint centre(int col, int row) const { return calendar->cellRect(col, row).center(); }
     QString currentLabel() const { return calendar->CellLabel(calendar->Col(), calendar->Row()); }
     void mouseMove(QPoint pos)
@@ -61,6 +57,8 @@ struct Window
 // Records the calendar's date at the moment another control loses the focus.
 class FocusOutProbe : public QObject
 {
+    Q_OBJECT
+
 public:
     FocusOutProbe(QObject *watched, const TCalendar &calendar) : m_calendar(calendar)
     {

@@ -1,3 +1,6 @@
+#include "DiaryFixture.h"
+#include "ui/VersionDialog.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -6,9 +9,6 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-
-#include "DiaryFixture.h"
-#include "ui/VersionDialog.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ private:
 void tst_Commands::init()
 {
     f = std::make_unique<DiaryFixture>(QDate(2003, 1, 5));
-    f->useDiary();
+    QVERIFY(f->useDiary());
     QGuiApplication::clipboard()->clear();
 }
 
@@ -124,7 +124,7 @@ void tst_Commands::exportWritesTheWorkedExample()
     const QString out = f->root.filePath(QStringLiteral("out.txt"));
     f->prompter.fileAnswers << out;
     w.FileSaveAs1->trigger();
-    QCOMPARE(DiaryFixture::readFile(out),
+    QCOMPARE(savedFile(out),
         QByteArray("2003/1/5\r\nA\r\nB\r\n2002/1/5\r\nK\r\n\r\n2001/1/5\r\n\r\n"
                    "2000/1/5\r\nN\r\n1999/1/5\r\n\r\n"));
     QCOMPARE(f->prompter.messages.size(), 1);
@@ -137,46 +137,46 @@ void tst_Commands::exportOfEmptyPanesHasEveryHeading()
 {
     f.reset();
     f = std::make_unique<DiaryFixture>(QDate(2003, 12, 31));
-    f->useDiary();
+    QVERIFY(f->useDiary());
     TfrmMain &w = f->start();
     const QString out = f->root.filePath(QStringLiteral("empty.txt"));
     w.FileSaveAs1Accept(out);
-    QCOMPARE(DiaryFixture::readFile(out),
+    QCOMPARE(savedFile(out),
         QByteArray("2003/12/31\r\n\r\n2002/12/31\r\n\r\n2001/12/31\r\n\r\n2000/12/31\r\n\r\n"
                    "1999/12/31\r\n\r\n"));
 }
 
 void tst_Commands::exportTakesUnsavedTextAndWritesNoEntry()
 {
-    f->useDiary("99");
-    f->writeEntry(2003, 1, 5, "saved");
+    QVERIFY(f->useDiary("99"));
+    QVERIFY(f->writeEntry(2003, 1, 5, "saved"));
     TfrmMain &w = f->start();
     w.memToday->moveCursor(QTextCursor::End);
     w.memToday->insertTyped(QStringLiteral(" 追記"));
     const QString out = f->root.filePath(QStringLiteral("out.txt"));
     w.FileSaveAs1Accept(out);
-    QVERIFY(DiaryFixture::readFile(out).startsWith("2003/1/5\r\nsaved \x92\xc7\x8b\x4c\r\n"));
-    QCOMPARE(DiaryFixture::readFile(f->entry(2003, 1, 5)), QByteArray("saved"));
+    QVERIFY(savedFile(out).startsWith("2003/1/5\r\nsaved \x92\xc7\x8b\x4c\r\n"));
+    QCOMPARE(savedFile(f->entry(2003, 1, 5)), QByteArray("saved"));
 }
 
 void tst_Commands::exportReplacesAnExistingFileWhole()
 {
     TfrmMain &w = f->start();
     const QString out = f->root.filePath(QStringLiteral("out.txt"));
-    DiaryFixture::writeFile(out, QByteArray(4096, 'o'));
+    WRITE_FILE(out, QByteArray(4096, 'o'));
     w.FileSaveAs1Accept(out);
-    QVERIFY(DiaryFixture::readFile(out).startsWith("2003/1/5\r\n"));
-    QCOMPARE(DiaryFixture::readFile(out).size(), 5 * 12);
+    QVERIFY(savedFile(out).startsWith("2003/1/5\r\n"));
+    QCOMPARE(savedFile(out).size(), 5 * 12);
 }
 
 void tst_Commands::exportOverReadOnlyFileDoesNothing()
 {
     TfrmMain &w = f->start();
     const QString out = f->root.filePath(QStringLiteral("locked.txt"));
-    DiaryFixture::writeFile(out, "old");
+    WRITE_FILE(out, "old");
     QFile::setPermissions(out, QFile::ReadOwner);
     w.FileSaveAs1Accept(out);
-    QCOMPARE(DiaryFixture::readFile(out), QByteArray("old"));
+    QCOMPARE(savedFile(out), QByteArray("old"));
     QCOMPARE(f->prompter.messages.size(), 0);
 }
 
@@ -278,7 +278,7 @@ void tst_Commands::exitSavesTheEntry()
     QTest::keyClicks(w.memToday, QStringLiteral("bye"));
     w.FileExit1->trigger();
     QVERIFY(!w.isVisible());
-    QCOMPARE(DiaryFixture::readFile(f->entry(2003, 1, 5)), QByteArray("bye"));
+    QCOMPARE(savedFile(f->entry(2003, 1, 5)), QByteArray("bye"));
 }
 
 void tst_Commands::versionCommandMakesAFreshDialogEachTime()

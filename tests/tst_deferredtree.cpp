@@ -1,13 +1,13 @@
-#include <QApplication>
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include "ScriptedPrompter.h"
 #include "storage/Settings.h"
 #include "ui/FolderModel.h"
 #include "ui/FolderTree.h"
 #include "ui/SettingsForm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
 
 // The settings dialog is made at start-up but lists folders only when it is about to show.
 class tst_DeferredTree : public QObject

@@ -1,7 +1,6 @@
-#include <QtTest>
-
 #include "FakePane.h"
 #include "SavedNow.h"
+#include "TestFiles.h"
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
@@ -11,25 +10,14 @@
 #include "storage/KeptVersion.h"
 #include "storage/Settings.h"
 
+#include <QtTest>
+
 #include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 mode_t modeOf(const QString &path)
 {
@@ -48,10 +36,11 @@ struct stat statOf(const QString &path)
     return st;
 }
 
-void setModified(const QString &path, const struct timespec &when)
+// False when the time could not be set.
+[[nodiscard]] bool setModified(const QString &path, const struct timespec &when)
 {
     const struct timespec times[2] = {when, when};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 QString messageOf(const std::function<void()> &call)
@@ -173,7 +162,7 @@ void tst_EntryFiles::savesHelloIntoNewPrivateYearFolder()
     saveNow(u"Hello"_qs, 2003, 1, 5);
     QVERIFY(QFileInfo(DiaryDir + u"/2003"_qs).isDir());
     QCOMPARE(modeOf(DiaryDir + u"/2003"_qs), mode_t(0700));
-    QCOMPARE(readAll(entry()), QByteArray("Hello"));
+    QCOMPARE(readFile(entry()), QByteArray("Hello"));
     QCOMPARE(modeOf(entry()), mode_t(0600));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
 }
@@ -197,7 +186,7 @@ void tst_EntryFiles::savesCodePage932WithCrLf()
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     saveNow(text, 2003, 1, 5);
-    QCOMPARE(readAll(entry()), bytes);
+    QCOMPARE(readFile(entry()), bytes);
 }
 
 void tst_EntryFiles::replacedEntryKeepsItsMode()
@@ -205,7 +194,7 @@ void tst_EntryFiles::replacedEntryKeepsItsMode()
     saveNow(u"old"_qs, 2003, 1, 5);
     QVERIFY(::chmod(QFile::encodeName(entry()).constData(), 0640) == 0);
     saveNow(u"new"_qs, 2003, 1, 5);
-    QCOMPARE(readAll(entry()), QByteArray("new"));
+    QCOMPARE(readFile(entry()), QByteArray("new"));
     QCOMPARE(modeOf(entry()), mode_t(0640));
 }
 
@@ -228,7 +217,7 @@ void tst_EntryFiles::emptyTextLeavesEntryAsItWas()
 {
     saveNow(u"kept"_qs, 2003, 1, 5);
     saveNow(QString(), 2003, 1, 5);
-    QCOMPARE(readAll(entry()), QByteArray("kept"));
+    QCOMPARE(readFile(entry()), QByteArray("kept"));
     saveNow(QString(), 2004, 1, 5);
     QVERIFY(!QFileInfo::exists(DiaryDir + u"/2004"_qs));
 }
@@ -239,7 +228,7 @@ void tst_EntryFiles::readOnlyEntryIsNeverReplaced()
     QVERIFY(::chmod(QFile::encodeName(entry()).constData(), 0444) == 0);
     QVERIFY(isReadOnlyFile(entry()));
     saveNow(u"lost"_qs, 2003, 1, 5);
-    QCOMPARE(readAll(entry()), QByteArray("kept"));
+    QCOMPARE(readFile(entry()), QByteArray("kept"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
 }
 
@@ -253,9 +242,9 @@ void tst_EntryFiles::folderWhereEntryShouldBeRaises()
 
 void tst_EntryFiles::fileWhereYearFolderShouldBeRaises()
 {
-    writeAll(DiaryDir + u"/2003"_qs, "not a folder");
+    WRITE_FILE(DiaryDir + u"/2003"_qs, "not a folder");
     QCOMPARE(messageOf([] { saveNow(u"Hello"_qs, 2003, 1, 5); }), u"Cannot create Directory"_qs);
-    QCOMPARE(readAll(DiaryDir + u"/2003"_qs), QByteArray("not a folder"));
+    QCOMPARE(readFile(DiaryDir + u"/2003"_qs), QByteArray("not a folder"));
 }
 
 void tst_EntryFiles::fileRoundTripsByteForByte_data()
@@ -271,25 +260,25 @@ void tst_EntryFiles::fileRoundTripsByteForByte()
 {
     QFETCH(QByteArray, bytes);
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
-    writeAll(entry(), bytes);
+    WRITE_FILE(entry(), bytes);
     FakePane pane;
     loadEntryFile(pane, entry());
     QCOMPARE(pane.changes, 1);
     QVERIFY(!pane.text().contains(QChar(0)));
     QVERIFY(QFile::remove(entry()));
     saveNow(pane.text(), 2003, 1, 5);
-    QCOMPARE(readAll(entry()), bytes);
+    QCOMPARE(readFile(entry()), bytes);
 }
 
 void tst_EntryFiles::loadsLfOnlyAndSavesCrLf()
 {
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
-    writeAll(entry(), "a\nb\rc\n\r");
+    WRITE_FILE(entry(), "a\nb\rc\n\r");
     FakePane pane;
     loadEntryFile(pane, entry());
     QCOMPARE(pane.text(), u"a\nb\nc\n\n"_qs);
     saveNow(pane.text(), 2003, 1, 5);
-    QCOMPARE(readAll(entry()), QByteArray("a\r\nb\r\nc\r\n\r\n"));
+    QCOMPARE(readFile(entry()), QByteArray("a\r\nb\r\nc\r\n\r\n"));
 }
 
 void tst_EntryFiles::loadingEqualTextRaisesNoNotification()
@@ -325,7 +314,7 @@ void tst_EntryFiles::unopenableFileRaisesAndLeavesPane()
     if (kind == u"fifo")
         QVERIFY(::mkfifo(QFile::encodeName(entry()).constData(), 0600) == 0);
     if (kind == u"fault") {
-        writeAll(entry(), "text");
+        WRITE_FILE(entry(), "text");
         FileFaults::setHook([](FileFaults::Step step, const QString &) {
             return step == FileFaults::Step::OpenRead;
         });
@@ -392,11 +381,11 @@ void tst_EntryFiles::failedWriteLeavesOldEntry()
     });
     const QString longText(200 * 1024, u'あ'); // several write calls
     QCOMPARE(messageOf([&] { saveNow(longText, 2003, 1, 5); }), message.arg(entry()));
-    QCOMPARE(readAll(entry()), QByteArray("old entry"));
+    QCOMPARE(readFile(entry()), QByteArray("old entry"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
     FileFaults::setHook({});
     saveNow(longText, 2003, 1, 5); // the next save writes it
-    QCOMPARE(readAll(entry()).size(), longText.size() * 2);
+    QCOMPARE(readFile(entry()).size(), longText.size() * 2);
 }
 
 void tst_EntryFiles::unencodableTextIsNeverWritten()
@@ -404,7 +393,7 @@ void tst_EntryFiles::unencodableTextIsNeverWritten()
     saveNow(u"old"_qs, 2003, 1, 5);
     QCOMPARE(
         messageOf([] { saveNow(u"new 😀"_qs, 2003, 1, 5); }), u"ストリームへの書き込みエラー"_qs);
-    QCOMPARE(readAll(entry()), QByteArray("old"));
+    QCOMPARE(readFile(entry()), QByteArray("old"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
 }
 
@@ -415,18 +404,18 @@ void tst_EntryFiles::saveFromLoadNotificationDoesNotWrite()
     pane.onChange = [&] { saveNow(pane.text() + u" changed"_qs, 2003, 1, 5); };
     loadEntryFile(pane, entry());
     QCOMPARE(pane.changes, 1);
-    QCOMPARE(readAll(entry()), QByteArray("on disk"));
+    QCOMPARE(readFile(entry()), QByteArray("on disk"));
     pane.setText(u"typed"_qs); // outside a load the same notification saves
-    QCOMPARE(readAll(entry()), QByteArray("typed changed"));
+    QCOMPARE(readFile(entry()), QByteArray("typed changed"));
 }
 
 void tst_EntryFiles::nextSaveRemovesLeftoverTemporaries()
 {
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
     const QString folder = DiaryDir + u"/2003/"_qs;
-    writeAll(folder + u".0105.txt.Ab12Cd.tmp"_qs, "half");
-    writeAll(folder + u".0106.txt.Ab12Cd.tmp"_qs, "another day's");
-    writeAll(folder + u".hidden"_qs, "not ours");
+    WRITE_FILE(folder + u".0105.txt.Ab12Cd.tmp"_qs, "half");
+    WRITE_FILE(folder + u".0106.txt.Ab12Cd.tmp"_qs, "another day's");
+    WRITE_FILE(folder + u".hidden"_qs, "not ours");
     saveNow(u"new"_qs, 2003, 1, 5);
     QCOMPARE(
         entriesOfYear(), (QStringList {u".0106.txt.Ab12Cd.tmp"_qs, u".hidden"_qs, u"0105.txt"_qs}));
@@ -450,29 +439,29 @@ void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry()
     if (how == u"created")
         EntryLedger::instance().rememberAbsent(entry());
     if (how == u"in place" || how == u"renamed") {
-        writeAll(entry(), "mine");
+        WRITE_FILE(entry(), "mine");
         loadEntryFile(pane, entry());
     }
     if (how == u"renamed") {
         const QString temp = DiaryDir + u"/2003/.sync.tmp"_qs;
-        writeAll(temp, "othr");
-        setModified(temp, statOf(entry()).st_mtim);
+        WRITE_FILE(temp, "othr");
+        QVERIFY(setModified(temp, statOf(entry()).st_mtim));
         QCOMPARE(
             ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(entry()).constData()),
             0);
     } else {
-        writeAll(entry(), other);
+        WRITE_FILE(entry(), other);
     }
-    const QByteArray kept = readAll(entry());
+    const QByteArray kept = readFile(entry());
 
     const SavedNow saved = saveNow(u"typed here"_qs, 2003, 1, 5);
-    QCOMPARE(readAll(entry()), QByteArray("typed here"));
+    QCOMPARE(readFile(entry()), QByteArray("typed here"));
     QVERIFY(saved.onDisk);
     QVERIFY2(QFileInfo(saved.keptFile)
                  .fileName()
                  .contains(QRegularExpression(u"^0105\\.conflict-\\d{8}-\\d{6}\\.txt$"_qs)),
         qPrintable(saved.keptFile));
-    QCOMPARE(readAll(saved.keptFile), kept);
+    QCOMPARE(readFile(saved.keptFile), kept);
     QCOMPARE(entriesOfYear(), (QStringList {QFileInfo(saved.keptFile).fileName(), u"0105.txt"_qs}));
     // Once written, the entry is this run's own again.
     QVERIFY(saveNow(u"typed on"_qs, 2003, 1, 5).keptFile.isEmpty());
@@ -482,26 +471,26 @@ void tst_EntryFiles::ownSavesTouchesAndEqualRewritesAreNoConflict()
 {
     saveNow(u"first"_qs, 2003, 1, 5);
     saveNow(u"second"_qs, 2003, 1, 5);
-    setModified(entry(), {12345, 678}); // touched
+    QVERIFY(setModified(entry(), {12345, 678})); // touched
     QVERIFY(saveNow(u"third"_qs, 2003, 1, 5).keptFile.isEmpty());
     // Another writer puts the very same bytes there under a new inode.
     const QString temp = DiaryDir + u"/2003/.sync.tmp"_qs;
-    writeAll(temp, "third");
+    WRITE_FILE(temp, "third");
     QCOMPARE(
         ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(entry()).constData()), 0);
     QVERIFY(saveNow(u"fourth"_qs, 2003, 1, 5).keptFile.isEmpty());
     // Another writer's text that equals the pane's is no conflict either.
-    writeAll(entry(), "fifth");
+    WRITE_FILE(entry(), "fifth");
     QVERIFY(saveNow(u"fifth"_qs, 2003, 1, 5).keptFile.isEmpty());
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
-    QCOMPARE(readAll(entry()), QByteArray("fifth"));
+    QCOMPARE(readFile(entry()), QByteArray("fifth"));
 }
 
 void tst_EntryFiles::unchangedTextWritesNothing()
 {
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
-    writeAll(entry(), "line\r\n");
-    setModified(entry(), {12345, 678});
+    WRITE_FILE(entry(), "line\r\n");
+    QVERIFY(setModified(entry(), {12345, 678}));
     FakePane pane;
     loadEntryFile(pane, entry());
     const struct stat before = statOf(entry());
@@ -521,14 +510,14 @@ void tst_EntryFiles::unchangedTextWritesNothing()
 void tst_EntryFiles::keptVersionNeverReplacesAFile()
 {
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
-    writeAll(entry(), "other");
+    WRITE_FILE(entry(), "other");
     const QDateTime now(QDate(2026, 12, 8), QTime(15, 30, 12));
     const QString taken = DiaryDir + u"/2003/0105.conflict-20261208-153012.txt"_qs;
-    writeAll(taken, "kept before");
+    WRITE_FILE(taken, "kept before");
     const QString kept = KeptVersion::keep(entry(), now);
     QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
-    QCOMPARE(readAll(taken), QByteArray("kept before"));
-    QCOMPARE(readAll(kept), QByteArray("other"));
+    QCOMPARE(readFile(taken), QByteArray("kept before"));
+    QCOMPARE(readFile(kept), QByteArray("other"));
 }
 
 void tst_EntryFiles::loadShowsTheTextOfASaveInFlight_data()
@@ -560,7 +549,7 @@ void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
     const auto unblock = qScopeGuard([=] { release->release(100); });
     saveCurrentEntry(u"new"_qs, 2003, 1, 5);
     QVERIFY(flushing->tryAcquire(1, 10000));
-    QCOMPARE(readAll(entry()), existed ? QByteArray("old") : QByteArray());
+    QCOMPARE(readFile(entry()), existed ? QByteArray("old") : QByteArray("<missing>"));
 
     FakePane pane;
     pane.onChange = [&] { saveCurrentEntry(pane.text() + u" changed"_qs, 2003, 1, 5); };
@@ -571,7 +560,7 @@ void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
 
     release->release(100);
     EntryWriter::instance().waitForAll();
-    QCOMPARE(readAll(entry()), QByteArray("new"));
+    QCOMPARE(readFile(entry()), QByteArray("new"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
     QVERIFY(EntryWriter::instance().takeOutcomes().isEmpty());
 }

@@ -1,9 +1,9 @@
-#include <QTest>
-
 #include "ScriptedPrompter.h"
 #include "storage/Exception.h"
 #include "ui/ErrorReport.h"
 #include "ui/YearMonthText.h"
+
+#include <QTest>
 
 class tst_ErrorReport : public QObject
 {

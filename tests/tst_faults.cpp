@@ -1,6 +1,3 @@
-#include <QTest>
-#include <QThread>
-
 #include "DiaryFixture.h"
 #include "DiskSnapshot.h"
 #include "SavedNow.h"
@@ -8,6 +5,9 @@
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
 #include "storage/ProfileFile.h"
+
+#include <QTest>
+#include <QThread>
 
 #include <memory>
 #include <sys/mount.h>
@@ -54,12 +54,6 @@ QStringList temporariesIn(const QString &folder)
     return QDir(folder).entryList({u".*.tmp"_qs}, QDir::Files | QDir::Hidden);
 }
 
-QByteArray onDiskNow(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 const QString kCreateMessage = u"ファイル %1 を作成できません"_qs;
 const QString kWriteMessage = u"ストリームへの書き込みエラー"_qs;
 
@@ -96,7 +90,7 @@ private:
 void tst_Faults::init()
 {
     f = std::make_unique<DiaryFixture>();
-    f->useDiary("99");
+    QVERIFY(f->useDiary("99"));
 }
 
 void tst_Faults::steps()
@@ -118,7 +112,7 @@ void tst_Faults::failedEntrySaveKeepsOldFileAndText()
     QFETCH(int, step);
     QFETCH(int, occurrence);
     QFETCH(bool, createKind);
-    f->writeEntry(2026, 12, 8, "old entry\r\n");
+    QVERIFY(f->writeEntry(2026, 12, 8, "old entry\r\n"));
     TfrmMain &w = f->start();
     const QString text = largeText();
     w.memToday->setText(text);
@@ -140,7 +134,7 @@ void tst_Faults::failedEntrySaveKeepsOldFileAndText()
     FileFaults::setHook({});
     w.close();
     QVERIFY(!w.isVisible());
-    QCOMPARE(DiaryFixture::readFile(path), diaryTextToBytes(text));
+    QCOMPARE(savedFile(path), diaryTextToBytes(text));
 }
 
 void tst_Faults::failedSettingsWriteKeepsOldFile()
@@ -149,7 +143,7 @@ void tst_Faults::failedSettingsWriteKeepsOldFile()
     QFETCH(int, occurrence);
     const QString path = f->root.filePath(u"Orlune.ini"_qs);
     const QByteArray old = "; " + QByteArray(150 * 1024, 'c') + "\r\n[Data]\r\nDir=/old\r\n";
-    DiaryFixture::writeFile(path, old);
+    WRITE_FILE(path, old);
     const auto before = diskSnapshot(f->root.path());
 
     const auto asked = failAt(Step(step), occurrence, path);
@@ -176,7 +170,7 @@ void tst_Faults::failedExportKeepsOldFile()
     TfrmMain &w = f->start();
     w.memToday->setText(largeText());
     const QString out = f->root.filePath(u"export.txt"_qs);
-    DiaryFixture::writeFile(out, "old export\r\n");
+    WRITE_FILE(out, "old export\r\n");
     const auto before = diskSnapshot(f->root.path());
 
     const auto asked = failAt(Step(step), occurrence, out);
@@ -207,15 +201,15 @@ void tst_Faults::fullDiskKeepsEveryOldFile()
     const QString entry = entryFilePath(2026, 12, 8);
     const QString ini = root + u"/Orlune.ini"_qs;
     const QString out = root + u"/export.txt"_qs;
-    DiaryFixture::writeFile(entry, "old entry\r\n");
-    DiaryFixture::writeFile(ini, "; " + QByteArray(100 * 1024, 'c') + "\r\n[Data]\r\nDir=/old\r\n");
-    DiaryFixture::writeFile(out, "old export\r\n");
+    WRITE_FILE(entry, "old entry\r\n");
+    WRITE_FILE(ini, "; " + QByteArray(100 * 1024, 'c') + "\r\n[Data]\r\nDir=/old\r\n");
+    WRITE_FILE(out, "old export\r\n");
     struct statvfs fs
     {
     };
     QCOMPARE(::statvfs(point.constData(), &fs), 0);
     // Leave less room than any of the new files needs.
-    DiaryFixture::writeFile(
+    WRITE_FILE(
         root + u"/filler"_qs, QByteArray(qsizetype(fs.f_bavail * fs.f_frsize) - 32 * 1024, 'f'));
     const auto before = diskSnapshot(root);
 
@@ -252,13 +246,13 @@ void tst_Faults::writerFailureIsReportedOnceAndNextSaveSucceeds()
 {
     QFETCH(int, step);
     QFETCH(bool, foreign);
-    f->useDiary("20");
-    f->writeEntry(2026, 12, 8, "old entry\r\n");
+    QVERIFY(f->useDiary("20"));
+    QVERIFY(f->writeEntry(2026, 12, 8, "old entry\r\n"));
     TfrmMain &w = f->start();
     const QString path = f->entry(2026, 12, 8);
     if (foreign)
-        f->writeEntry(2026, 12, 8, "theirs");
-    const QByteArray before = onDiskNow(path);
+        QVERIFY(f->writeEntry(2026, 12, 8, "theirs"));
+    const QByteArray before = readFile(path);
     const QString failing = foreign ? f->diary + u"/2026/1208.conflict-"_qs : path;
     auto failures = std::make_shared<int>(0);
     FileFaults::setHook([=](Step s, const QString &p) {
@@ -272,28 +266,28 @@ void tst_Faults::writerFailureIsReportedOnceAndNextSaveSucceeds()
     QVERIFY2(step == int(Step::Sync) ? message == kWriteMessage + u'.'
                                      : message.startsWith(u"ファイル "_qs + failing),
         qPrintable(message));
-    QCOMPARE(onDiskNow(path), before);
+    QCOMPARE(readFile(path), before);
     QCOMPARE(temporariesIn(f->diary + u"/2026"_qs), QStringList());
     // That typing is not on disk, so another writer's version does not replace it in the pane.
-    f->writeEntry(2026, 12, 8, "elsewhere");
+    QVERIFY(f->writeEntry(2026, 12, 8, "elsewhere"));
     w.followChangesElsewhere();
     QCOMPARE(w.memToday->text(), u"old entry\n123456789"_qs);
 
     QTest::keyClicks(w.memToday, QString(20, u'a'));
-    QCOMPARE(DiaryFixture::readFile(path), "old entry\r\n123456789" + QByteArray(20, 'a'));
+    QCOMPARE(savedFile(path), "old entry\r\n123456789" + QByteArray(20, 'a'));
     // and, once the typing pauses, the kept version's notice
     QTRY_COMPARE_WITH_TIMEOUT(f->prompter.messages.size(), 2, 5000);
     QCOMPARE(f->prompter.messages[1].kind, u"information"_qs);
     const QStringList kept = QDir(f->diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
     QCOMPARE(kept.size(), 1);
-    QCOMPARE(onDiskNow(f->diary + u"/2026/"_qs + kept[0]), "elsewhere");
+    QCOMPARE(readFile(f->diary + u"/2026/"_qs + kept[0]), "elsewhere");
 }
 
 // Saving keystrokes faster than the disk flushes: saves of the entry are applied in order, so
 // the file never goes back to an older text, and it ends with the last one.
 void tst_Faults::burstOfSavesWithSlowFlushEndsWithTheLastText()
 {
-    f->useDiary("5");
+    QVERIFY(f->useDiary("5"));
     TfrmMain &w = f->start();
     const QString path = f->entry(2026, 12, 8);
     const QString folder = f->diary + u"/2026"_qs;
@@ -309,7 +303,7 @@ void tst_Faults::burstOfSavesWithSlowFlushEndsWithTheLastText()
     });
     QTest::keyClicks(w.memToday, QString(200, u'x'));
     QVERIFY(w.close());
-    QCOMPARE(onDiskNow(path), QByteArray(200, 'x'));
+    QCOMPARE(readFile(path), QByteArray(200, 'x'));
     QVERIFY(!lengths->isEmpty());
     QCOMPARE(lengths->last(), 200);
     QVERIFY2(std::is_sorted(lengths->begin(), lengths->end()),
@@ -321,13 +315,13 @@ void tst_Faults::burstOfSavesWithSlowFlushEndsWithTheLastText()
 // The close decides once every save is on disk: what the file holds when it returns is final.
 void tst_Faults::closeWaitsForSavesInFlight()
 {
-    f->useDiary("20");
+    QVERIFY(f->useDiary("20"));
     TfrmMain &w = f->start();
     const QString path = f->entry(2026, 12, 8);
     slowFlushOf(path, 30);
     QTest::keyClicks(w.memToday, QString(45, u'x')); // saves at 20 and 40, then the close's
     QVERIFY(w.close());
-    QCOMPARE(onDiskNow(path), QByteArray(45, 'x'));
+    QCOMPARE(readFile(path), QByteArray(45, 'x'));
     QCOMPARE(temporariesIn(f->diary + u"/2026"_qs), QStringList());
     QCOMPARE(f->prompter.messages.size(), 0);
 }

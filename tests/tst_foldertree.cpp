@@ -1,3 +1,9 @@
+#include "ScriptedPrompter.h"
+#include "TestFiles.h"
+#include "storage/Exception.h"
+#include "ui/FolderModel.h"
+#include "ui/FolderTree.h"
+
 #include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -7,11 +13,6 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "ScriptedPrompter.h"
-#include "storage/Exception.h"
-#include "ui/FolderModel.h"
-#include "ui/FolderTree.h"
 
 // The folder tree of the settings dialog over a scratch folder made in each test.
 class tst_FolderTree : public QObject
@@ -119,9 +120,7 @@ void tst_FolderTree::listsFoldersOnlyInNaturalOrder()
 {
     for (const char *name : {"list/a10", "list/a2", "list/B", "list/.hidden"})
         makeFolder(QString::fromLatin1(name));
-    QFile file(scratch(QStringLiteral("list/file.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    WRITE_FILE(scratch(QStringLiteral("list/file.txt")), QByteArray());
     const QModelIndex list = listed(QStringLiteral("list/a2")).parent();
     m_tree->expand(list);
     QTRY_COMPARE(childNames(list), (QStringList {"a2", "a10", "B"}));
@@ -132,10 +131,8 @@ void tst_FolderTree::expandButtonOnlyWhereThereAreSubfolders()
     makeFolder(QStringLiteral("tree/withSub/sub"));
     makeFolder(QStringLiteral("tree/onlyHidden/.git"));
     makeFolder(QStringLiteral("tree/empty"));
-    QFile file(scratch(QStringLiteral("tree/onlyFile/file.txt")));
     makeFolder(QStringLiteral("tree/onlyFile"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    WRITE_FILE(scratch(QStringLiteral("tree/onlyFile/file.txt")), QByteArray());
     QAbstractItemModel *model = m_tree->model();
     QVERIFY(model->hasChildren(listed(QStringLiteral("tree/withSub"))));
     QVERIFY(!model->hasChildren(listed(QStringLiteral("tree/onlyHidden"))));

@@ -1,3 +1,7 @@
+#include "DiaryFixture.h"
+#include "DiskSnapshot.h"
+#include "storage/DiaryText.h"
+
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
@@ -5,10 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "DiaryFixture.h"
-#include "DiskSnapshot.h"
-#include "storage/DiaryText.h"
 
 #include <csignal>
 #include <unistd.h>
@@ -36,52 +36,32 @@ const QByteArray kBinary = [] {
 const QByteArray kUtf8 = QString(u"日記は UTF-8 で書かれた。\n二行目\n"_qs).toUtf8();
 const QByteArray kOutside = "outside the diary\r\n";
 
-QString entryOf(const QString &diary, QDate date)
-{
-    return QStringLiteral("%1/%2/%3.txt")
-        .arg(diary)
-        .arg(date.year())
-        .arg(date.toString(u"MMdd"_qs));
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 template<size_t N> QByteArray bytesOf(const char (&literal)[N])
 {
     return QByteArray(literal, N - 1);
 }
 
-QByteArray plainSettings(const QString &diary)
-{
-    return "[Data]\r\nDir=" + QFile::encodeName(diary) + "\r\nNumberOfCharsToSave=20\r\n";
-}
-
 // Lays out the case under root: the settings file beside the executable and the diary folder.
+// Its failures are the test's: the caller checks QTest::currentTestFailed().
 void layOut(Hostile kind, const QString &root, QDate today)
 {
     const QString diary = root + u"/diary"_qs;
     const QString ini = root + u"/Orlune.ini"_qs;
-    const QString entry = entryOf(diary, today);
+    const QString entry = entryPathIn(diary, today);
     QVERIFY(QDir().mkpath(diary + u'/' + QString::number(today.year())));
-    writeFile(ini, plainSettings(diary));
-    writeFile(entryOf(diary, today.addYears(-1)), "last year\r\n");
+    WRITE_FILE(ini, settingsText(diary));
+    WRITE_FILE(entryPathIn(diary, today.addYears(-1)), "last year\r\n");
     switch (kind) {
     case Hostile::SparseEntry: {
-        writeFile(entry, QByteArray());
+        WRITE_FILE(entry, QByteArray());
         QVERIFY(QFile::resize(entry, 2LL * 1024 * 1024 * 1024));
         break;
     }
     case Hostile::BinaryEntry:
-        writeFile(entry, kBinary);
+        WRITE_FILE(entry, kBinary);
         break;
     case Hostile::Utf8Entry:
-        writeFile(entry, kUtf8);
+        WRITE_FILE(entry, kUtf8);
         break;
     case Hostile::FolderAsEntry:
         QVERIFY(QDir().mkpath(entry));
@@ -96,25 +76,25 @@ void layOut(Hostile kind, const QString &root, QDate today)
         break;
     }
     case Hostile::EntryLinkedOutside:
-        writeFile(root + u"/outside/note.txt"_qs, kOutside);
+        WRITE_FILE(root + u"/outside/note.txt"_qs, kOutside);
         QVERIFY(QFile::link(root + u"/outside/note.txt"_qs, entry));
         break;
     case Hostile::HugeSettings: {
         QByteArray big;
         for (int i = 0; i < 100000; ++i)
             big += "[Section" + QByteArray::number(i) + "]\r\nKey=" + QByteArray(80, 'v') + "\r\n";
-        writeFile(ini, big + plainSettings(diary));
-        writeFile(entry, "today\r\n");
+        WRITE_FILE(ini, big + settingsText(diary));
+        WRITE_FILE(entry, "today\r\n");
         break;
     }
     case Hostile::SettingsWithNulsAndCrs:
-        writeFile(ini,
+        WRITE_FILE(ini,
             bytesOf("\0\0[Junk]\r\0=\0\r[Data]\rDir=") + QFile::encodeName(diary)
                 + bytesOf("\r\0\0\0\rNumberOfCharsToSave=20\r\0"));
-        writeFile(entry, "today\r\n");
+        WRITE_FILE(entry, "today\r\n");
         break;
     case Hostile::LongDir:
-        writeFile(ini, "[Data]\r\nDir=/" + QByteArray(4999, 'd') + "\r\n");
+        WRITE_FILE(ini, "[Data]\r\nDir=/" + QByteArray(4999, 'd') + "\r\n");
         break;
     }
 }
@@ -149,12 +129,12 @@ bool waitUntilIdle(pid_t pid, int timeoutMs)
     return false;
 }
 
-void expectSavedThenRestore(
-    const QString &entry, const QByteArray &original, const QByteArray &saved)
-{
-    QCOMPARE(DiaryFixture::readFile(entry), saved);
-    writeFile(entry, original);
-}
+// The entry holds what the program saved; it is put back as it was for the snapshot.
+#define EXPECT_SAVED_THEN_RESTORE(entry, original, saved)                                          \
+    do {                                                                                           \
+        QCOMPARE(savedFile(entry), saved);                                                         \
+        WRITE_FILE(entry, original);                                                               \
+    } while (false)
 
 } // namespace
 
@@ -191,7 +171,7 @@ void tst_Hostile::cases()
     QTest::newRow("binary entry") << int(Hostile::BinaryEntry) << quiet << kBinary << kBinary
                                   << diaryTextToBytes(diaryTextFromBytes(kBinary));
     QTest::newRow("UTF-8 entry") << int(Hostile::Utf8Entry) << quiet << kUtf8 << kUtf8
-                                 << normaliseLineBreaks(kUtf8);
+                                 << QByteArray(kUtf8).replace("\n", "\r\n");
     QTest::newRow("folder named like an entry")
         << int(Hostile::FolderAsEntry) << quiet << QByteArray("-") << none << none;
     QTest::newRow("year folder link loop")
@@ -216,6 +196,8 @@ void tst_Hostile::windowMeetsHostileFiles()
     DiaryFixture f;
     const QDate today(2026, 12, 8);
     layOut(Hostile(kind), f.root.path(), today);
+    if (QTest::currentTestFailed())
+        return;
     const auto before = diskSnapshot(f.root.path());
 
     QElapsedTimer clock;
@@ -236,7 +218,7 @@ void tst_Hostile::windowMeetsHostileFiles()
     w.close();
     QVERIFY(!w.isVisible());
     if (!saved.isEmpty())
-        expectSavedThenRestore(entryOf(f.diary, today), original, saved);
+        EXPECT_SAVED_THEN_RESTORE(entryPathIn(f.diary, today), original, saved);
     const auto after = diskSnapshot(f.root.path());
     QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
 }
@@ -254,6 +236,8 @@ void tst_Hostile::programMeetsHostileFiles()
     const QString exe = root.filePath(u"Orlune"_qs);
     QVERIFY(QFile::copy(QStringLiteral(ORLUNE_EXECUTABLE), exe));
     layOut(Hostile(kind), root.path(), today);
+    if (QTest::currentTestFailed())
+        return;
     const auto before = diskSnapshot(root.path());
 
     QProcess program;
@@ -279,7 +263,7 @@ void tst_Hostile::programMeetsHostileFiles()
     if (QDate::currentDate() != today)
         QSKIP("the date changed while the program ran");
     if (!saved.isEmpty())
-        expectSavedThenRestore(entryOf(root.path() + u"/diary"_qs, today), original, saved);
+        EXPECT_SAVED_THEN_RESTORE(entryPathIn(root.path() + u"/diary"_qs, today), original, saved);
     const auto after = diskSnapshot(root.path());
     QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
 }

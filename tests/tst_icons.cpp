@@ -1,3 +1,5 @@
+#include "ui/Icons.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QFile>
@@ -6,8 +8,6 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTest>
-
-#include "ui/Icons.h"
 
 namespace {
 const char *const IconNames[CommandIconCount]

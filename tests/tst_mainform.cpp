@@ -1,3 +1,7 @@
+#include "DiaryFixture.h"
+#include "storage/Cp932.h"
+#include "storage/Exception.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -9,10 +13,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
-
-#include "DiaryFixture.h"
-#include "storage/Cp932.h"
-#include "storage/Exception.h"
 
 #include <cstdio>
 
@@ -106,7 +106,7 @@ void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
         paneEmptyWhenAsked = f.window->memToday->text().isEmpty();
         return int(QDialog::Rejected);
     };
-    f.writeEntry(2026, 12, 8, "x");
+    QVERIFY(f.writeEntry(2026, 12, 8, "x"));
     TfrmMain &w = f.start();
     QCOMPARE(f.prompter.modalRuns, 1);
     QCOMPARE(f.prompter.modalTitles.value(0), QStringLiteral("設定処理"));
@@ -119,12 +119,12 @@ void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
 void tst_MainForm::showsTheFiveYearsOfToday()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, sjis(QStringLiteral("今日は晴れ。\r\n散歩した。")));
-    f.writeEntry(2025, 12, 8, "lf\nonly\n");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, sjis(QStringLiteral("今日は晴れ。\r\n散歩した。"))));
+    QVERIFY(f.writeEntry(2025, 12, 8, "lf\nonly\n"));
     QDir().mkpath(f.diary + QStringLiteral("/2023")); // a year folder without the day
-    f.writeEntry(2022, 12, 8, "");
-    f.writeEntry(2022, 12, 9, "next day");
+    QVERIFY(f.writeEntry(2022, 12, 8, ""));
+    QVERIFY(f.writeEntry(2022, 12, 9, "next day"));
     TfrmMain &w = f.start();
     QCOMPARE(f.prompter.modalRuns, 0);
     QCOMPARE(paneTexts(w),
@@ -137,7 +137,7 @@ void tst_MainForm::showsTheFiveYearsOfToday()
 void tst_MainForm::layoutMatchesTheDesign()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QCOMPARE(w.windowTitle(), QStringLiteral("Orlune"));
     QCOMPARE(w.ClientArea->size(), QSize(792, 594));
@@ -174,10 +174,10 @@ void tst_MainForm::layoutMatchesTheDesign()
 void tst_MainForm::showsLeapDayEntriesOnlyWhereTheyExist()
 {
     DiaryFixture f(QDate(2028, 2, 29));
-    f.useDiary();
-    f.writeEntry(2028, 2, 29, "leap");
-    f.writeEntry(2027, 2, 28, "not this one");
-    f.writeEntry(2024, 2, 29, "four years ago");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2028, 2, 29, "leap"));
+    QVERIFY(f.writeEntry(2027, 2, 28, "not this one"));
+    QVERIFY(f.writeEntry(2024, 2, 29, "four years ago"));
     TfrmMain &w = f.start();
     QCOMPARE(paneTexts(w),
         QStringList({QStringLiteral("leap"), QString(), QString(), QString(),
@@ -187,10 +187,10 @@ void tst_MainForm::showsLeapDayEntriesOnlyWhereTheyExist()
 void tst_MainForm::movingToAnotherDateNotifiesOnlyOnDifferentText()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, "same");
-    f.writeEntry(2026, 12, 9, "same");
-    f.writeEntry(2026, 12, 10, "different");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, "same"));
+    QVERIFY(f.writeEntry(2026, 12, 9, "same"));
+    QVERIFY(f.writeEntry(2026, 12, 10, "different"));
     TfrmMain &w = f.start();
     int *changes = countChanges(w);
     w.Calendar1->setDay(9);
@@ -206,10 +206,10 @@ void tst_MainForm::movingToAnotherDateNotifiesOnlyOnDifferentText()
 void tst_MainForm::unreadableEntryLeavesLaterPanesAsTheyWere()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     for (int year = 2022; year <= 2026; ++year) {
-        f.writeEntry(year, 12, 8, QByteArray::number(year) + "-08");
-        f.writeEntry(year, 12, 9, QByteArray::number(year) + "-09");
+        QVERIFY(f.writeEntry(year, 12, 8, QByteArray::number(year) + "-08"));
+        QVERIFY(f.writeEntry(year, 12, 9, QByteArray::number(year) + "-09"));
     }
     TfrmMain &w = f.start();
     const QString refused = f.entry(2024, 12, 9);
@@ -235,7 +235,7 @@ void tst_MainForm::unreadableEntryLeavesLaterPanesAsTheyWere()
 void tst_MainForm::emptyDiaryFolderClearsThePageWithoutLookingAtRoot()
 {
     DiaryFixture f;
-    f.writeSettings("");
+    QVERIFY(f.writeSettings(""));
     TfrmMain &w = f.start();
     QCOMPARE(f.prompter.modalRuns, 1);
     QCOMPARE(paneTexts(w), QStringList(5, QString()));
@@ -249,7 +249,7 @@ void tst_MainForm::emptyDiaryFolderClearsThePageWithoutLookingAtRoot()
 void tst_MainForm::selectorListsNineYearsAroundTheCalendar()
 {
     DiaryFixture f(QDate(2003, 1, 15));
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QCOMPARE(comboEntries(w.cmbYearMonth),
         QStringList({"1999/1", "2000/1", "2001/1", "2002/1", "2003/1", "2004/1", "2005/1", "2006/1",
@@ -262,9 +262,9 @@ void tst_MainForm::selectorListsNineYearsAroundTheCalendar()
 void tst_MainForm::selectorMovesToTheChosenYear()
 {
     DiaryFixture f(QDate(2003, 1, 15));
-    f.useDiary();
-    f.writeEntry(2001, 1, 15, "2001");
-    f.writeEntry(1997, 1, 15, "1997");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2001, 1, 15, "2001"));
+    QVERIFY(f.writeEntry(1997, 1, 15, "1997"));
     TfrmMain &w = f.start();
     int *changes = countChanges(w);
     w.cmbYearMonth->setCurrentIndex(2);
@@ -289,7 +289,7 @@ void tst_MainForm::selectorMovesToTheChosenYear()
 void tst_MainForm::selectorReportsTheLeapDayError()
 {
     DiaryFixture f(QDate(2004, 2, 29));
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     w.cmbYearMonth->setCurrentIndex(3); // 2003/2
     emit w.cmbYearMonth->activated(3);
@@ -325,7 +325,7 @@ void tst_MainForm::selectorTypedText()
     QFETCH(QDate, date);
     QFETCH(QString, error);
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QLineEdit *field = w.cmbYearMonth->lineEdit();
     field->setFocus();
@@ -344,8 +344,8 @@ void tst_MainForm::selectorTypedText()
 void tst_MainForm::monthButtonsStepAndRebuild()
 {
     DiaryFixture f(QDate(2003, 12, 31));
-    f.useDiary();
-    f.writeEntry(2004, 1, 31, "january");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2004, 1, 31, "january"));
     TfrmMain &w = f.start();
     int *changes = countChanges(w);
     QTest::mouseClick(w.btnNextMonth, Qt::LeftButton);
@@ -379,80 +379,80 @@ void tst_MainForm::autosavesAtMultiplesOfTheInterval()
     QFETCH(int, savedAt);
     QFETCH(QByteArray, bytes);
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     const QString path = f.entry(2026, 12, 8);
     for (int i = 0; i < typed.size(); ++i) {
-        QCOMPARE(DiaryFixture::readFile(path) != "<missing>", i >= savedAt);
+        QCOMPARE(savedFile(path) != "<missing>", i >= savedAt);
         if (typed.at(i) == QLatin1Char('\n'))
             QTest::keyClick(w.memToday, Qt::Key_Return);
         else
             w.memToday->insertTyped(typed.mid(i, 1));
     }
-    QCOMPARE(DiaryFixture::readFile(path), bytes);
+    QCOMPARE(savedFile(path), bytes);
 }
 
 void tst_MainForm::pasteOverAMultipleDoesNotSave()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QTest::keyClicks(w.memToday, QString(18, QLatin1Char('x')));
     int *changes = countChanges(w);
     QGuiApplication::clipboard()->setText(QStringLiteral("1234567"));
     w.memToday->paste();
     QCOMPARE(*changes, 1);
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), "<missing>");
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), "<missing>");
     QTest::keyClicks(w.memToday, QString(15, QLatin1Char('y')));
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)).size(), 40);
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)).size(), 40);
 }
 
 void tst_MainForm::deletingDownToAMultipleSaves()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, QByteArray(41, 'z'));
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, QByteArray(41, 'z')));
     TfrmMain &w = f.start();
     w.memToday->moveCursor(QTextCursor::End);
     QTest::keyClick(w.memToday, Qt::Key_Backspace);
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray(40, 'z'));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray(40, 'z'));
 }
 
 void tst_MainForm::emptyingThePaneKeepsTheFile()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, QByteArray(20, 'k'));
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, QByteArray(20, 'k')));
     TfrmMain &w = f.start();
     w.memToday->selectAll();
     QTest::keyClick(w.memToday, Qt::Key_Delete);
     QCOMPARE(w.memToday->text(), QString());
     QVERIFY(w.close());
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray(20, 'k'));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray(20, 'k'));
 }
 
 void tst_MainForm::leavingForTheCalendarSavesUnderTheOldDate()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 9, "tomorrow");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 9, "tomorrow"));
     TfrmMain &w = f.start();
     QApplication::setActiveWindow(&w);
     w.memToday->setFocus(Qt::OtherFocusReason);
     QTest::keyClicks(w.memToday, QStringLiteral("abc"));
     QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("abc"));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray("abc"));
     QCOMPARE(w.Calendar1->Day(), 9);
     QCOMPARE(w.memToday->text(), QStringLiteral("tomorrow"));
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 9)), QByteArray("tomorrow"));
+    QCOMPARE(savedFile(f.entry(2026, 12, 9)), QByteArray("tomorrow"));
 }
 
 void tst_MainForm::loadingAnEntryNeverWrites()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, QByteArray(20, 'a'));
-    f.writeEntry(2026, 12, 9, QByteArray(40, 'b'));
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, QByteArray(20, 'a')));
+    QVERIFY(f.writeEntry(2026, 12, 9, QByteArray(40, 'b')));
     int writes = 0;
     FileFaults::setHook([&writes](FileFaults::Step step, const QString &) {
         writes += step == FileFaults::Step::Create ? 1 : 0;
@@ -468,27 +468,27 @@ void tst_MainForm::loadingAnEntryNeverWrites()
 void tst_MainForm::closeSavesAndClosesEvenWithReadOnlyEntry()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QTest::keyClicks(w.memToday, QStringLiteral("first"));
     QVERIFY(w.close());
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("first"));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray("first"));
 
     DiaryFixture g;
-    g.useDiary();
-    g.writeEntry(2026, 12, 8, "kept");
+    QVERIFY(g.useDiary());
+    QVERIFY(g.writeEntry(2026, 12, 8, "kept"));
     QFile::setPermissions(g.entry(2026, 12, 8), QFile::ReadOwner | QFile::ReadUser);
     TfrmMain &v = g.start();
     QTest::keyClicks(v.memToday, QStringLiteral(" more"));
     QVERIFY(v.close());
     QCOMPARE(g.prompter.messages.size(), 0);
-    QCOMPARE(DiaryFixture::readFile(g.entry(2026, 12, 8)), QByteArray("kept"));
+    QCOMPARE(savedFile(g.entry(2026, 12, 8)), QByteArray("kept"));
 }
 
 void tst_MainForm::closeWithMissingFolderIsRefused()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QTest::keyClicks(w.memToday, QStringLiteral("precious"));
     QDir(f.diary).removeRecursively();
@@ -503,20 +503,20 @@ void tst_MainForm::closeWithMissingFolderIsRefused()
 void tst_MainForm::closeSavesTextBeingComposed()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QTest::keyClicks(w.memToday, QStringLiteral("ab"));
     QInputMethodEvent composing(QStringLiteral("にっき"), {});
     QApplication::sendEvent(w.memToday, &composing);
     QCOMPARE(w.memToday->text(), QStringLiteral("ab"));
     QVERIFY(w.close());
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), sjis(QStringLiteral("abにっき")));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), sjis(QStringLiteral("abにっき")));
 }
 
 void tst_MainForm::refusesCharactersThatCannotBeSaved()
 {
     DiaryFixture f;
-    f.useDiary();
+    QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QKeyEvent emoji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\U0001F600"));
     QApplication::sendEvent(w.memToday, &emoji);
@@ -541,7 +541,7 @@ void tst_MainForm::refusesCharactersThatCannotBeSaved()
 void tst_MainForm::settingsCheckOnFirstKeystroke()
 {
     DiaryFixture f;
-    f.writeSettings(QFile::encodeName(f.diary + QStringLiteral("/gone")));
+    QVERIFY(f.writeSettings(QFile::encodeName(f.diary + QStringLiteral("/gone"))));
     TfrmMain &w = f.start();
     QCOMPARE(f.prompter.modalRuns, 0); // only emptiness is tested at start
     QTest::keyClick(w.memToday, Qt::Key_A);
@@ -552,9 +552,9 @@ QTEST_MAIN(tst_MainForm)
 void tst_MainForm::pageFollowsChangesMadeElsewhere()
 {
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, "mine");
-    f.writeEntry(2025, 12, 8, "last year");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, "mine"));
+    QVERIFY(f.writeEntry(2025, 12, 8, "last year"));
     TfrmMain &w = f.start();
     int loads = 0;
     w.memToday->OnChange = [&w, &loads, handler = w.memToday->OnChange] {
@@ -562,19 +562,19 @@ void tst_MainForm::pageFollowsChangesMadeElsewhere()
         handler();
     };
     // As a synchroniser delivers: a new file renamed over the entry, a file appearing, one going.
-    DiaryFixture::writeFile(f.diary + u"/2026/.incoming"_qs, "from the laptop");
+    WRITE_FILE(f.diary + u"/2026/.incoming"_qs, "from the laptop");
     QVERIFY(::rename(QFile::encodeName(f.diary + u"/2026/.incoming"_qs).constData(),
                 QFile::encodeName(f.entry(2026, 12, 8)).constData())
         == 0);
-    f.writeEntry(2024, 12, 8, "two years ago");
+    QVERIFY(f.writeEntry(2024, 12, 8, "two years ago"));
     QVERIFY(QFile::remove(f.entry(2025, 12, 8)));
     QTRY_COMPARE_WITH_TIMEOUT(w.memToday->text(), u"from the laptop"_qs, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w.mem2YearsAgo->text(), u"two years ago"_qs, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w.mem1YearAgo->text(), QString(), 5000);
     QCOMPARE(loads, 1); // a reload is a load: one notification, and nothing written
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("from the laptop"));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray("from the laptop"));
     // Watches follow a file replaced once more.
-    f.writeEntry(2026, 12, 8, "again");
+    QVERIFY(f.writeEntry(2026, 12, 8, "again"));
     QTRY_COMPARE_WITH_TIMEOUT(w.memToday->text(), u"again"_qs, 5000);
     QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files), QStringList {u"1208.txt"_qs});
 }
@@ -590,22 +590,22 @@ void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
 {
     QFETCH(bool, terminate);
     DiaryFixture f;
-    f.useDiary();
-    f.writeEntry(2026, 12, 8, "mine");
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, "mine"));
     TfrmMain &w = f.start();
     w.memToday->moveCursor(QTextCursor::End);
     QTest::keyClicks(w.memToday, QStringLiteral(" typed"));
-    f.writeEntry(2026, 12, 8, "theirs");
+    QVERIFY(f.writeEntry(2026, 12, 8, "theirs"));
     w.followChangesElsewhere();
     QCOMPARE(w.memToday->text(), u"mine typed"_qs);
     if (terminate)
         w.closeForTermination();
     else
         QVERIFY(w.close());
-    QCOMPARE(DiaryFixture::readFile(f.entry(2026, 12, 8)), QByteArray("mine typed"));
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray("mine typed"));
     const QStringList kept = QDir(f.diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
     QCOMPARE(kept.size(), 1);
-    QCOMPARE(DiaryFixture::readFile(f.diary + u"/2026/"_qs + kept[0]), QByteArray("theirs"));
+    QCOMPARE(savedFile(f.diary + u"/2026/"_qs + kept[0]), QByteArray("theirs"));
     QCOMPARE(f.prompter.messages.size(), terminate ? 0 : 1);
     if (!terminate) {
         QCOMPARE(f.prompter.messages[0].kind, u"information"_qs);

@@ -1,12 +1,13 @@
+#include "DiaryFixture.h"
+#include "ui/NumberSpinBox.h"
+#include "ui/SpinRepeatStyle.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QStyleOptionSpinBox>
 #include <QTest>
-
-#include "ui/NumberSpinBox.h"
-#include "ui/SpinRepeatStyle.h"
 
 // The interval box of the settings dialog: 5 to 99, two characters.
 class tst_NumberSpinBox : public QObject
@@ -48,9 +49,7 @@ void tst_NumberSpinBox::init()
     m_box->setGeometry(10, 10, 49, 26);
     m_other = new QLineEdit(m_window);
     m_other->setGeometry(10, 50, 100, 24);
-    m_window->show();
-    QApplication::setActiveWindow(m_window);
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QVERIFY(showActive(*m_window));
     m_box->setFocus();
     QTRY_VERIFY(m_box->hasFocus());
 }

@@ -1,15 +1,16 @@
+#include "FakePane.h"
+#include "SavedNow.h"
+#include "TestFiles.h"
+#include "storage/EntryFiles.h"
+#include "storage/FileFaults.h"
+#include "storage/ProfileFile.h"
+#include "storage/Settings.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "FakePane.h"
-#include "SavedNow.h"
-#include "storage/EntryFiles.h"
-#include "storage/FileFaults.h"
-#include "storage/ProfileFile.h"
-#include "storage/Settings.h"
 
 #include <functional>
 #include <memory>
@@ -135,10 +136,7 @@ void tst_Privacy::linkedEntryIsWrittenThroughAndStaysALink()
 {
     const QString outside = m_dir->filePath(u"elsewhere/kept.txt"_qs);
     QVERIFY(QDir().mkpath(QFileInfo(outside).path()));
-    QFile file(outside);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("outside");
-    file.close();
+    WRITE_FILE(outside, "outside");
     QVERIFY(QDir().mkpath(yearFolderPath(2026)));
     const QString entry = entryFilePath(2026, 12, 8);
     QVERIFY(QFile::link(outside, entry));
@@ -148,8 +146,7 @@ void tst_Privacy::linkedEntryIsWrittenThroughAndStaysALink()
     const auto seen = temporariesWhileWriting(
         entry, QFileInfo(outside).path(), [] { saveNow(u"new"_qs, 2026, 12, 8); });
     QVERIFY(QFileInfo(entry).isSymLink());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("new"));
+    QCOMPARE(readFile(outside), QByteArray("new"));
     // The temporary stood beside the file written, not beside the link.
     QCOMPARE(seen.size(), 1);
     QVERIFY(QFileInfo(seen[0].path).fileName().startsWith(u".kept.txt."_qs));

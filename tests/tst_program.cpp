@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -14,15 +16,6 @@ class tst_Program : public QObject
 
 private slots:
     void startsShowsTodayAndSavesOnTerminate();
-
-private:
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
 };
 
 void tst_Program::startsShowsTodayAndSavesOnTerminate()
@@ -31,22 +24,15 @@ void tst_Program::startsShowsTodayAndSavesOnTerminate()
     const QString exe = root.filePath(QStringLiteral("Orlune"));
     QVERIFY(QFile::copy(QStringLiteral(ORLUNE_EXECUTABLE), exe));
     const QString diary = root.filePath(QStringLiteral("diary"));
-    writeFile(root.filePath(QStringLiteral("Orlune.ini")),
-        "[Data]\r\nDir=" + QFile::encodeName(diary) + "\r\nNumberOfCharsToSave=20\r\n");
+    WRITE_FILE(root.filePath(QStringLiteral("Orlune.ini")), settingsText(diary));
 
     const QDate today = QDate::currentDate();
-    const QString entry = QStringLiteral("%1/%2/%3.txt")
-                              .arg(diary)
-                              .arg(today.year())
-                              .arg(today.toString(QStringLiteral("MMdd")));
+    const QString entry = entryPathIn(diary, today.year(), today.month(), today.day());
     // Written elsewhere with LF breaks: the close rewrites it with CR LF, which shows that
     // the program loaded today's entry into the editable pane and saved it on SIGTERM.
-    writeFile(entry, "\x93\xfa\x8b\x4c\nline two\n");
-    const QString lastYear = QStringLiteral("%1/%2/%3.txt")
-                                 .arg(diary)
-                                 .arg(today.year() - 1)
-                                 .arg(today.toString(QStringLiteral("MMdd")));
-    writeFile(lastYear, "old\n");
+    WRITE_FILE(entry, "\x93\xfa\x8b\x4c\nline two\n");
+    const QString lastYear = entryPathIn(diary, today.year() - 1, today.month(), today.day());
+    WRITE_FILE(lastYear, "old\n");
 
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -63,12 +49,8 @@ void tst_Program::startsShowsTodayAndSavesOnTerminate()
     if (QDate::currentDate() != today)
         QSKIP("the date changed while the program ran");
 
-    QFile saved(entry);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("\x93\xfa\x8b\x4c\r\nline two\r\n"));
-    QFile untouched(lastYear);
-    QVERIFY(untouched.open(QIODevice::ReadOnly));
-    QCOMPARE(untouched.readAll(), QByteArray("old\n"));
+    QCOMPARE(readFile(entry), QByteArray("\x93\xfa\x8b\x4c\r\nline two\r\n"));
+    QCOMPARE(readFile(lastYear), QByteArray("old\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_Program)

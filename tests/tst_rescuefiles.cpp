@@ -1,9 +1,10 @@
+#include "TestFiles.h"
+#include "storage/RescueFiles.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "storage/RescueFiles.h"
 
 #include <sys/stat.h>
 
@@ -30,12 +31,6 @@ mode_t modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 void tst_RescueFiles::initTestCase()
@@ -53,8 +48,8 @@ void tst_RescueFiles::rescuesInTheSameSecondKeepEachOther()
 
     QCOMPARE(QFileInfo(first).fileName(), u"2026-12-08_20261209-010203.txt"_qs);
     QCOMPARE(QFileInfo(second).fileName(), u"2026-12-08_20261209-010203-2.txt"_qs);
-    QCOMPARE(bytesOf(first), QByteArray("\x88\xea\r\n"));
-    QCOMPARE(bytesOf(second), QByteArray("\x93\xf1"));
+    QCOMPARE(readFile(first), QByteArray("\x88\xea\r\n"));
+    QCOMPARE(readFile(second), QByteArray("\x93\xf1"));
     QCOMPARE(modeOf(first), mode_t(0600));
     QCOMPARE(modeOf(rescueFolderPath()), mode_t(0700));
     QCOMPARE(rescueFolderPath(), m_data.filePath(u"orlune/rescue"_qs));

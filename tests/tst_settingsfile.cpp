@@ -1,5 +1,4 @@
-#include <QtTest>
-
+#include "TestFiles.h"
 #include "storage/Cp932.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
@@ -7,20 +6,9 @@
 #include "storage/ProfileFile.h"
 #include "storage/Settings.h"
 
+#include <QtTest>
+
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QStringList entriesOf(const QString &folder)
 {
@@ -185,7 +173,7 @@ void tst_SettingsFile::readsSettings()
     QFETCH(QString, diaryDir);
     QFETCH(int, charsToSave);
     if (!file.isNull())
-        writeAll(m_ini, file);
+        WRITE_FILE(m_ini, file);
     readSettings();
     QCOMPARE(DiaryDir, diaryDir);
     QCOMPARE(CharsToSave, charsToSave);
@@ -205,7 +193,7 @@ void tst_SettingsFile::cutsLongTextAtCharacterBoundary()
 {
     QFETCH(QString, stored);
     QFETCH(QString, read);
-    writeAll(m_ini, "[Data]\r\nDir=" + Cp932::encode(stored) + "\r\n");
+    WRITE_FILE(m_ini, "[Data]\r\nDir=" + Cp932::encode(stored) + "\r\n");
     readSettings();
     QCOMPARE(DiaryDir, read);
 }
@@ -224,21 +212,20 @@ void tst_SettingsFile::writeKeepsEveryOtherLineByteForByte()
                             "no equals sign here\r\n"
                             "[Tail]\r"
                             "k=v");
-    writeAll(m_ini, before);
+    WRITE_FILE(m_ini, before);
     ProfileFile file(m_ini);
     file.writeString(u"Data"_qs, u"Dir"_qs, u"/新しい"_qs);
-    file.close();
     QByteArray after = before;
     after.replace("  DIR = /old", "Dir=/\x90\x56\x82\xB5\x82\xA2");
-    QCOMPARE(readAll(m_ini), after);
+    QCOMPARE(readFile(m_ini), after);
 }
 
 void tst_SettingsFile::writeAddsMissingKeyAtEndOfItsSection()
 {
-    writeAll(m_ini, "[Data]\r\nDir=/d\r\n\r\n[Other]\r\nk=v\r\n");
+    WRITE_FILE(m_ini, "[Data]\r\nDir=/d\r\n\r\n[Other]\r\nk=v\r\n");
     ProfileFile file(m_ini);
     file.writeInteger(u"Data"_qs, u"NumberOfCharsToSave"_qs, 20);
-    QCOMPARE(readAll(m_ini),
+    QCOMPARE(readFile(m_ini),
         QByteArray("[Data]\r\nDir=/d\r\nNumberOfCharsToSave=20\r\n\r\n[Other]\r\nk=v\r\n"));
 }
 
@@ -249,12 +236,12 @@ void tst_SettingsFile::writeCreatesFileAndSection()
         file.writeString(u"Data"_qs, u"Dir"_qs, u"/d"_qs);
         file.writeInteger(u"Data"_qs, u"NumberOfCharsToSave"_qs, -3);
     }
-    QCOMPARE(readAll(m_ini), QByteArray("[Data]\r\nDir=/d\r\nNumberOfCharsToSave=-3\r\n"));
+    QCOMPARE(readFile(m_ini), QByteArray("[Data]\r\nDir=/d\r\nNumberOfCharsToSave=-3\r\n"));
 
-    writeAll(m_ini, "[Other]\r\nk=v");
+    WRITE_FILE(m_ini, "[Other]\r\nk=v");
     ProfileFile file(m_ini);
     file.writeString(u"Data"_qs, u"Dir"_qs, QString());
-    QCOMPARE(readAll(m_ini), QByteArray("[Other]\r\nk=v\r\n[Data]\r\nDir=\r\n"));
+    QCOMPARE(readFile(m_ini), QByteArray("[Other]\r\nk=v\r\n[Data]\r\nDir=\r\n"));
     QCOMPARE(file.readString(u"Data"_qs, u"Dir"_qs, u"default"_qs), QString());
 }
 
@@ -280,14 +267,14 @@ void tst_SettingsFile::writtenValuesReadBackUnchanged()
     file.writeString(u"Data"_qs, u"Dir"_qs, value);
     file.writeString(u"Data"_qs, u"Dir"_qs, value); // the second write replaces the first line
     QCOMPARE(file.readString(u"Data"_qs, u"Dir"_qs, u"default"_qs), value);
-    QCOMPARE(readAll(m_ini).count("Dir="), 1);
+    QCOMPARE(readFile(m_ini).count("Dir="), 1);
 }
 
 void tst_SettingsFile::unstorableValueRaisesAndLeavesFile()
 {
     const QByteArray before("[Data]\r\nDir=/d\r\n");
     for (const QString &value : {u"/a\nb"_qs, u"/café"_qs}) {
-        writeAll(m_ini, before);
+        WRITE_FILE(m_ini, before);
         ProfileFile file(m_ini);
         try {
             file.writeString(u"Data"_qs, u"Dir"_qs, value);
@@ -295,7 +282,7 @@ void tst_SettingsFile::unstorableValueRaisesAndLeavesFile()
         } catch (const Exception &e) {
             QCOMPARE(e.message(), m_ini + u" に書き込めません"_qs);
         }
-        QCOMPARE(readAll(m_ini), before);
+        QCOMPARE(readFile(m_ini), before);
     }
 }
 
@@ -312,7 +299,7 @@ void tst_SettingsFile::failedWriteRaisesAndStopsTheOperation()
 {
     QFETCH(FileFaults::Step, step);
     const QByteArray before("[Data]\r\nDir=/d\r\nNumberOfCharsToSave=20\r\n");
-    writeAll(m_ini, before);
+    WRITE_FILE(m_ini, before);
     int asked = 0;
     FileFaults::setHook([&](FileFaults::Step s, const QString &) {
         ++asked;
@@ -328,7 +315,7 @@ void tst_SettingsFile::failedWriteRaisesAndStopsTheOperation()
         QCOMPARE(e.message(), m_ini + u" に書き込めません"_qs);
     }
     QCOMPARE(asked, askedByFirstWrite); // the second write touched nothing
-    QCOMPARE(readAll(m_ini), before);
+    QCOMPARE(readFile(m_ini), before);
     QCOMPARE(entriesOf(m_dir->path()), QStringList {u"Orlune.ini"_qs});
 }
 
@@ -347,7 +334,7 @@ void tst_SettingsFile::checkSettingsNeedsExistingFolder()
     QFETCH(QString, name);
     QFETCH(bool, usable);
     QVERIFY(QDir(m_dir->path()).mkdir(u"diary"_qs));
-    writeAll(m_dir->filePath(u"file"_qs), "x");
+    WRITE_FILE(m_dir->filePath(u"file"_qs), "x");
     DiaryDir = name.isEmpty() ? QString() : m_dir->filePath(name);
     QCOMPARE(checkSettings(), usable);
 }

@@ -1,3 +1,12 @@
+#include "DiaryFixture.h"
+#include "ScriptedPrompter.h"
+#include "TestFiles.h"
+#include "storage/Settings.h"
+#include "ui/ErrorReport.h"
+#include "ui/FolderTree.h"
+#include "ui/NumberSpinBox.h"
+#include "ui/SettingsForm.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -7,13 +16,6 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "ScriptedPrompter.h"
-#include "storage/Settings.h"
-#include "ui/ErrorReport.h"
-#include "ui/FolderTree.h"
-#include "ui/NumberSpinBox.h"
-#include "ui/SettingsForm.h"
 
 // The settings dialog over a settings file and a home folder in a scratch folder.
 class tst_SettingsForm : public QObject
@@ -44,21 +46,12 @@ private slots:
 private:
     QString home() const { return m_dir->filePath(QStringLiteral("home")); }
     QString iniPath() const { return m_dir->filePath(QStringLiteral("Orlune.ini")); }
-    void writeIni(const QByteArray &bytes) const;
-    QByteArray readIni() const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_savedHome;
 };
 
 namespace {
-
-void showActive(QDialog &dialog)
-{
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-}
 
 TSettings &settingsOf(QDialog &dialog)
 {
@@ -67,7 +60,7 @@ TSettings &settingsOf(QDialog &dialog)
 
 QByteArray iniOf(const QString &dir, const QByteArray &chars)
 {
-    return "[Data]\r\nDir=" + dir.toLocal8Bit() + "\r\nNumberOfCharsToSave=" + chars + "\r\n";
+    return settingsText(QFile::encodeName(dir), chars);
 }
 
 } // namespace
@@ -90,19 +83,6 @@ void tst_SettingsForm::cleanup()
     qputenv("HOME", m_savedHome);
     m_dir.reset();
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-void tst_SettingsForm::writeIni(const QByteArray &bytes) const
-{
-    QFile file(iniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray tst_SettingsForm::readIni() const
-{
-    QFile file(iniPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
 void tst_SettingsForm::laysOutTheDesignedWindow()
@@ -168,7 +148,7 @@ void tst_SettingsForm::controlsSitWhereDesigned()
 void tst_SettingsForm::tabOrderRunsOkCancelSpinBoxTree()
 {
     TSettings dialog;
-    showActive(dialog);
+    QVERIFY(showActive(dialog));
     const auto focused = [] { return QApplication::focusWidget(); };
     QCOMPARE(focused(), dialog.OKBtn);
     const QList<QWidget *> order {
@@ -187,7 +167,8 @@ void tst_SettingsForm::firstStartSelectsHomeAndEnterStoresIt()
     QString selected, shown;
     QWidget *focus = nullptr;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         selected = settingsOf(modal).ShellTreeView1->selectedPath();
         shown = settingsOf(modal).sedtNumberOfChars->text();
         focus = QApplication::focusWidget();
@@ -201,7 +182,7 @@ void tst_SettingsForm::firstStartSelectsHomeAndEnterStoresIt()
     QCOMPARE(focus, dialog.OKBtn);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(readIni(), iniOf(home(), "20"));
+    QCOMPARE(readFile(iniPath()), iniOf(home(), "20"));
     QCOMPARE(DiaryDir, home());
     QCOMPARE(CharsToSave, 20);
     QVERIFY(prompter.messages.isEmpty());
@@ -231,19 +212,20 @@ void tst_SettingsForm::showsTheStoredIntervalInRange()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QString, shown);
-    writeIni(ini);
+    WRITE_FILE(iniPath(), ini);
     TSettings dialog;
     ScriptedPrompter prompter;
     QString seen;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         seen = settingsOf(modal).sedtNumberOfChars->text();
         QTest::mouseClick(settingsOf(modal).OKBtn, Qt::LeftButton);
         return modal.result();
     });
     showSettings(dialog);
     QCOMPARE(seen, shown);
-    QCOMPARE(readIni(), iniOf(home(), shown.toLatin1()));
+    QCOMPARE(readFile(iniPath()), iniOf(home(), shown.toLatin1()));
 }
 
 void tst_SettingsForm::closingWithoutOkWritesNothingYetRereads_data()
@@ -257,17 +239,19 @@ void tst_SettingsForm::closingWithoutOkWritesNothingYetRereads_data()
 void tst_SettingsForm::closingWithoutOkWritesNothingYetRereads()
 {
     QFETCH(int, how);
-    writeIni(iniOf(QStringLiteral("/stored"), "30"));
+    WRITE_FILE(iniPath(), iniOf(QStringLiteral("/stored"), "30"));
     const QByteArray handEdited = iniOf(QStringLiteral("/edited by hand"), "40");
     TSettings dialog;
     ScriptedPrompter prompter;
     const auto closeWithoutOk = [&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         TSettings &settings = settingsOf(modal);
         settings.ShellTreeView1->selectFolder(settings.ShellTreeView1->indexOfPath(m_dir->path()));
         settings.sedtNumberOfChars->setFocus();
         QTest::keyClick(settings.sedtNumberOfChars, Qt::Key_Up);
-        writeIni(handEdited);
+        if (!writeFile(iniPath(), handEdited))
+            QTest::qFail("the settings file could not be written", __FILE__, __LINE__);
         if (how == 0)
             QTest::mouseClick(settings.CancelBtn, Qt::LeftButton);
         else if (how == 1)
@@ -279,7 +263,8 @@ void tst_SettingsForm::closingWithoutOkWritesNothingYetRereads()
     QString selectedAgain, shownAgain;
     prompter.modalAnswers.append(closeWithoutOk);
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         selectedAgain = settingsOf(modal).ShellTreeView1->selectedPath();
         shownAgain = settingsOf(modal).sedtNumberOfChars->text();
         modal.reject();
@@ -288,22 +273,23 @@ void tst_SettingsForm::closingWithoutOkWritesNothingYetRereads()
     showSettings(dialog);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(readIni(), handEdited);
+    QCOMPARE(readFile(iniPath()), handEdited);
     QCOMPARE(DiaryDir, QStringLiteral("/edited by hand"));
     QCOMPARE(CharsToSave, 40);
     showSettings(dialog);
     QCOMPARE(selectedAgain, m_dir->path());
     QCOMPARE(shownAgain, QStringLiteral("40"));
-    QCOMPARE(readIni(), handEdited);
+    QCOMPARE(readFile(iniPath()), handEdited);
 }
 
 void tst_SettingsForm::okAfterChangingOnlyTheIntervalReplacesDir()
 {
-    writeIni("; kept\r\n[Data]\r\nDir=/stored before\r\nNumberOfCharsToSave=30\r\n");
+    WRITE_FILE(iniPath(), "; kept\r\n[Data]\r\nDir=/stored before\r\nNumberOfCharsToSave=30\r\n");
     TSettings dialog;
     ScriptedPrompter prompter;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         NumberSpinBox *box = settingsOf(modal).sedtNumberOfChars;
         box->setFocus();
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
@@ -312,7 +298,7 @@ void tst_SettingsForm::okAfterChangingOnlyTheIntervalReplacesDir()
         return modal.result();
     });
     showSettings(dialog);
-    QCOMPARE(readIni(), "; kept\r\n" + iniOf(home(), "42"));
+    QCOMPARE(readFile(iniPath()), "; kept\r\n" + iniOf(home(), "42"));
     QCOMPARE(DiaryDir, home());
     QCOMPARE(CharsToSave, 42);
 }
@@ -341,7 +327,8 @@ void tst_SettingsForm::okStoresTheTypedNumberInRange()
     TSettings dialog;
     ScriptedPrompter prompter;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         NumberSpinBox *box = settingsOf(modal).sedtNumberOfChars;
         box->setFocus();
         box->findChild<QLineEdit *>()->clear();
@@ -354,7 +341,7 @@ void tst_SettingsForm::okStoresTheTypedNumberInRange()
     });
     showSettings(dialog);
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(readIni(), iniOf(home(), stored));
+    QCOMPARE(readFile(iniPath()), iniOf(home(), stored));
     QCOMPARE(CharsToSave, stored.toInt());
 }
 
@@ -370,20 +357,21 @@ void tst_SettingsForm::unstorableFolderNameStoresNothing()
 {
     QFETCH(QString, name);
     const QByteArray before = iniOf(QStringLiteral("/stored"), "30");
-    writeIni(before);
+    WRITE_FILE(iniPath(), before);
     const QString folder = QDir(home()).filePath(name);
     QVERIFY(QDir().mkpath(folder));
     TSettings dialog;
     ScriptedPrompter prompter;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         FolderTree *tree = settingsOf(modal).ShellTreeView1;
         tree->selectFolder(tree->indexOfPath(folder));
         QTest::mouseClick(settingsOf(modal).OKBtn, Qt::LeftButton);
         return modal.result();
     });
     showSettings(dialog);
-    QCOMPARE(readIni(), before);
+    QCOMPARE(readFile(iniPath()), before);
     QCOMPARE(prompter.messages.size(), 1);
     QCOMPARE(prompter.messages[0].kind, QStringLiteral("error"));
     QCOMPARE(prompter.messages[0].text, errorReportText(unstorableFolderMessage(folder)));
@@ -402,7 +390,8 @@ void tst_SettingsForm::failedWriteIsReportedAndTheDialogStillCloses()
     TSettings dialog;
     ScriptedPrompter prompter;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         QTest::mouseClick(settingsOf(modal).OKBtn, Qt::LeftButton);
         return modal.result();
     });
@@ -424,7 +413,8 @@ void tst_SettingsForm::laterShowingsKeepPositionAndFocus()
     QPoint firstCentre, secondPosition;
     QWidget *secondFocus = nullptr;
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         firstCentre = modal.frameGeometry().center();
         modal.move(50, 60);
         settingsOf(modal).sedtNumberOfChars->setFocus();
@@ -432,7 +422,8 @@ void tst_SettingsForm::laterShowingsKeepPositionAndFocus()
         return modal.result();
     });
     prompter.modalAnswers.append([&](QDialog &modal) {
-        showActive(modal);
+        if (!showActive(modal))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         secondPosition = modal.pos();
         secondFocus = QApplication::focusWidget();
         modal.reject();

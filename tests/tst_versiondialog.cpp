@@ -1,12 +1,13 @@
+#include "DiaryFixture.h"
+#include "ScriptedPrompter.h"
+#include "ui/VersionDialog.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-
-#include "ScriptedPrompter.h"
-#include "ui/VersionDialog.h"
 
 class tst_VersionDialog : public QObject
 {
@@ -25,16 +26,7 @@ private slots:
     void showsTheSameTextsCentredEveryTime();
 };
 
-namespace {
-
-void showActive(QDialog &dialog)
-{
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-}
-
-} // namespace
+namespace { } // namespace
 
 void tst_VersionDialog::cleanup()
 {
@@ -98,7 +90,7 @@ void tst_VersionDialog::okIsTheOnlyFocusableAndHasTheFocus()
         if (child != dialog.OKBtn)
             QCOMPARE(child->focusPolicy(), Qt::NoFocus);
     }
-    showActive(dialog);
+    QVERIFY(showActive(dialog));
     QCOMPARE(QApplication::focusWidget(), dialog.OKBtn);
     dialog.close();
 }
@@ -118,7 +110,8 @@ void tst_VersionDialog::closesOn()
     ScriptedPrompter prompter;
     bool closedAtOnce = false;
     prompter.modalAnswers.append([&](QDialog &shown) {
-        showActive(shown);
+        if (!showActive(shown))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         if (how == 0)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         else if (how == 1)
@@ -135,7 +128,7 @@ void tst_VersionDialog::closesOn()
 void tst_VersionDialog::escapeDoesNothing()
 {
     TOKBottomDlg dialog;
-    showActive(dialog);
+    QVERIFY(showActive(dialog));
     QTest::keyClick(&dialog, Qt::Key_Escape);
     QVERIFY(dialog.isVisible());
     dialog.close();
@@ -147,7 +140,8 @@ void tst_VersionDialog::showsTheSameTextsCentredEveryTime()
     for (int showing = 0; showing < 2; ++showing) {
         TOKBottomDlg dialog;
         dialog.move(0, 0);
-        showActive(dialog);
+        if (!showActive(dialog))
+            QTest::qFail("the dialog never became active", __FILE__, __LINE__);
         // The frame is not known before the first showing: a few pixels of slack.
         QVERIFY((dialog.frameGeometry().center() - screenCentre).manhattanLength() <= 8);
         QCOMPARE(dialog.lblSoftwareName->text(), QStringLiteral("Orlune"));

@@ -2,11 +2,10 @@
 // home folder is: LD_PRELOAD=liborlune_slowflush.so, with ORLUNE_SLOW_FLUSH_MS milliseconds
 // added to each (80 when unset).
 
-#include <dlfcn.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <dlfcn.h>
 
 namespace {
 

@@ -9,9 +9,6 @@
 // what the program's threads still running had used when the paint was seen (a thread that has
 // ended is no longer counted), so it shows how much of the wait was work on the main thread.
 
-#include <xcb/damage.h>
-#include <xcb/xcb.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -26,6 +23,8 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/damage.h>
+#include <xcb/xcb.h>
 
 namespace {
 

@@ -3,6 +3,8 @@
 //
 //   orlune-makediary FOLDER YEARS LAST_YEAR
 
+#include "storage/DiaryText.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -10,8 +12,6 @@
 #include <QStringList>
 
 #include <cstdio>
-
-#include "storage/DiaryText.h"
 
 namespace {
 

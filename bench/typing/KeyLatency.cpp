@@ -9,10 +9,6 @@
 // K-th keystroke (20 by default) is counted as a saving keystroke, the others as ordinary ones.
 // Prints one line per kind: KIND keys=N median_ms=M p99_ms=P max_ms=X
 
-#include <xcb/damage.h>
-#include <xcb/xcb.h>
-#include <xcb/xtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -26,6 +22,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#include <xcb/damage.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "AtomicFile.h"
 
-#include "FileFaults.h"
-#include "StagedFile.h"
+#include "storage/FileFaults.h"
+#include "storage/StagedFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,12 +3,12 @@
 #include <QByteArrayView>
 #include <QString>
 
-class StagedFile;
-
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/types.h>
+
+class StagedFile;
 
 // Replaces a file's whole content so that a crash or a full disk leaves either the old or the
 // new content, never a mix: a temporary file in the same folder (name starting with "." and

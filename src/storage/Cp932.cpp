@@ -1,13 +1,12 @@
 #include "Cp932.h"
 
-#include "Exception.h"
-
-#include <unicode/ucnv.h>
+#include "storage/Exception.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unicode/ucnv.h>
 #include <unordered_map>
 #include <vector>
 

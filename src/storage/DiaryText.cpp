@@ -1,33 +1,6 @@
 #include "DiaryText.h"
 
-#include "Cp932.h"
-
-#include <algorithm>
-
-QByteArray normaliseLineBreaks(QByteArrayView bytes)
-{
-    // CR and LF are never the second byte of a double-byte character, so a plain byte scan
-    // already copies every double-byte character whole.
-    const qsizetype n = bytes.size();
-    const qsizetype breaks
-        = std::count_if(bytes.begin(), bytes.end(), [](char b) { return b == '\r' || b == '\n'; });
-    QByteArray out(n + breaks, Qt::Uninitialized);
-    char *d = out.data();
-    char *const begin = d;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char b = bytes[i];
-        if (b == '\r' || b == '\n') {
-            *d++ = '\r';
-            *d++ = '\n';
-            if (b == '\r' && i + 1 < n && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            *d++ = b;
-        }
-    }
-    out.truncate(d - begin);
-    return out;
-}
+#include "storage/Cp932.h"
 
 qsizetype normalisedByteLength(QByteArrayView bytes)
 {

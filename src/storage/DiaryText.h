@@ -7,9 +7,8 @@
 
 // Texts in memory break lines with "\n"; on disk with CR LF in code page 932.
 
-// Lone CR and lone LF become CR LF; a double-byte character is copied whole.
-QByteArray normaliseLineBreaks(QByteArrayView bytes);
-// normaliseLineBreaks(bytes).size(), without building it.
+// The size of bytes once every lone CR and lone LF is made CR LF, as saving the text read from
+// them writes it (duplicate codes aside).
 qsizetype normalisedByteLength(QByteArrayView bytes);
 // File bytes to the text a pane holds: CR LF, lone CR and lone LF each become "\n".
 QString diaryTextFromBytes(QByteArrayView bytes);

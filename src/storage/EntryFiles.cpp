@@ -1,14 +1,14 @@
 #include "EntryFiles.h"
 
-#include "AtomicFile.h"
-#include "DiaryText.h"
-#include "EntryLedger.h"
-#include "EntryWriter.h"
-#include "Exception.h"
-#include "FileFaults.h"
-#include "Settings.h"
-#include "StagedFile.h"
-#include "TextPane.h"
+#include "storage/AtomicFile.h"
+#include "storage/DiaryText.h"
+#include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
+#include "storage/Exception.h"
+#include "storage/FileFaults.h"
+#include "storage/Settings.h"
+#include "storage/StagedFile.h"
+#include "storage/TextPane.h"
 
 #include <QFile>
 #include <QFileInfo>

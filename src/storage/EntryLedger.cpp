@@ -1,6 +1,6 @@
 #include "EntryLedger.h"
 
-#include "EntryFiles.h"
+#include "storage/EntryFiles.h"
 
 #include <QFile>
 

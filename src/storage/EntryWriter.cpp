@@ -1,10 +1,10 @@
 #include "EntryWriter.h"
 
-#include "AtomicFile.h"
-#include "EntryLedger.h"
-#include "Exception.h"
-#include "KeptVersion.h"
-#include "StagedFile.h"
+#include "storage/AtomicFile.h"
+#include "storage/EntryLedger.h"
+#include "storage/Exception.h"
+#include "storage/KeptVersion.h"
+#include "storage/StagedFile.h"
 
 #include <QDateTime>
 

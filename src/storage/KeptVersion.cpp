@@ -1,8 +1,8 @@
 #include "KeptVersion.h"
 
-#include "AtomicFile.h"
-#include "Exception.h"
-#include "FileFaults.h"
+#include "storage/AtomicFile.h"
+#include "storage/Exception.h"
+#include "storage/FileFaults.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "ProfileFile.h"
 
-#include "AtomicFile.h"
-#include "Cp932.h"
-#include "Exception.h"
-#include "FileFaults.h"
-#include "IntegerText.h"
+#include "storage/AtomicFile.h"
+#include "storage/Cp932.h"
+#include "storage/Exception.h"
+#include "storage/FileFaults.h"
+#include "storage/IntegerText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -301,8 +301,6 @@ void ProfileFile::writeInteger(const QString &section, const QString &key, int v
 {
     writeString(section, key, QString::number(value));
 }
-
-void ProfileFile::close() { }
 
 void ProfileFile::fail()
 {

@@ -19,7 +19,6 @@ public:
     // A failed write raises "%s に書き込めません" with the file's full path.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
-    void close();
 
     const QString &path() const { return m_path; }
 

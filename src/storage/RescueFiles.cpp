@@ -1,8 +1,8 @@
 #include "RescueFiles.h"
 
-#include "AtomicFile.h"
-#include "DiaryText.h"
-#include "Exception.h"
+#include "storage/AtomicFile.h"
+#include "storage/DiaryText.h"
+#include "storage/Exception.h"
 
 #include <QDate>
 #include <QDateTime>

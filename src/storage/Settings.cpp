@@ -1,6 +1,6 @@
 #include "Settings.h"
 
-#include "ProfileFile.h"
+#include "storage/ProfileFile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -49,7 +49,6 @@ void readSettings()
     // The autosave divides by the interval, so a hand-edited 0 or negative must not reach it.
     if (CharsToSave < 1)
         CharsToSave = kDefaultCharsToSave;
-    file.close();
 }
 
 bool checkSettings()

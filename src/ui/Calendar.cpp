@@ -1,14 +1,14 @@
 #include "Calendar.h"
 
+#include "ui/CalendarAccessible.h"
+#include "ui/EConvertError.h"
+
 #include <QAccessible>
 #include <QLocale>
 #include <QPainter>
 #include <QScopeGuard>
 
 #include <algorithm>
-
-#include "CalendarAccessible.h"
-#include "EConvertError.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ui/CustomGrid.h"
+
 #include <QDate>
 #include <QString>
 
 #include <functional>
-
-#include "CustomGrid.h"
 
 // The month calendar: the window's one holder of the current date, shown as a week-row grid
 // under a row of weekday names. Every change of the date is reported through OnChange.

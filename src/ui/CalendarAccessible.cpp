@@ -1,8 +1,8 @@
 #include "CalendarAccessible.h"
 
-#include <QDate>
+#include "ui/Calendar.h"
 
-#include "Calendar.h"
+#include <QDate>
 
 namespace {
 

@@ -1,15 +1,15 @@
 #include "CustomGrid.h"
 
+#include "ui/ErrorReport.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
-#include <qdrawutil.h>
 
 #include <algorithm>
 #include <cstdlib>
-
-#include "ErrorReport.h"
+#include <qdrawutil.h>
 
 TCustomGrid::TCustomGrid(QWidget *parent) : QFrame(parent)
 {

@@ -10,6 +10,8 @@ class QPainter;
 // may become current.
 class TCustomGrid : public QFrame
 {
+    Q_OBJECT
+
 public:
     explicit TCustomGrid(QWidget *parent);
 

@@ -1,5 +1,8 @@
 #include "DiaryPane.h"
 
+#include "storage/Cp932.h"
+#include "ui/ErrorReport.h"
+
 #include <QApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -7,9 +10,6 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextLayout>
-
-#include "ErrorReport.h"
-#include "storage/Cp932.h"
 
 namespace {
 
@@ -23,15 +23,24 @@ bool isPaneBreak(QChar c)
 char16_t codePageForm(char16_t c)
 {
     switch (c) {
-    case 0x301C: return 0xFF5E; // wave dash → full-width tilde
-    case 0x2016: return 0x2225; // double vertical line → parallel to
-    case 0x2212: return 0xFF0D; // minus sign → full-width hyphen-minus
-    case 0x2014: return 0x2015; // em dash → horizontal bar
-    case 0x00A2: return 0xFFE0; // cent sign
-    case 0x00A3: return 0xFFE1; // pound sign
-    case 0x00AC: return 0xFFE2; // not sign
-    case 0x00A6: return 0xFFE4; // broken bar
-    default: return c;
+    case 0x301C:
+        return 0xFF5E; // wave dash → full-width tilde
+    case 0x2016:
+        return 0x2225; // double vertical line → parallel to
+    case 0x2212:
+        return 0xFF0D; // minus sign → full-width hyphen-minus
+    case 0x2014:
+        return 0x2015; // em dash → horizontal bar
+    case 0x00A2:
+        return 0xFFE0; // cent sign
+    case 0x00A3:
+        return 0xFFE1; // pound sign
+    case 0x00AC:
+        return 0xFFE2; // not sign
+    case 0x00A6:
+        return 0xFFE4; // broken bar
+    default:
+        return c;
     }
 }
 

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "storage/TextPane.h"
+
 #include <QPlainTextEdit>
 
 #include <functional>
-
-#include "storage/TextPane.h"
 
 // One of the page's five text panes: plain text, no scroll bars, wrapped at its width.
 // The editable one refuses characters that code page 932 cannot hold, so nothing it holds
 // can be lost on saving.
 class DiaryPane : public QPlainTextEdit, public TextPane
 {
+    Q_OBJECT
+
 public:
     explicit DiaryPane(QWidget *parent);
 

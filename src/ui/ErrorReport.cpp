@@ -1,10 +1,10 @@
 #include "ErrorReport.h"
 
+#include "storage/Exception.h"
+#include "ui/Prompter.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
-
-#include "Prompter.h"
-#include "storage/Exception.h"
 
 QString errorReportTitle()
 {

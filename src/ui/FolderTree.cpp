@@ -1,15 +1,15 @@
 #include "FolderTree.h"
 
+#include "storage/Exception.h"
+#include "ui/ErrorReport.h"
+#include "ui/FolderDelegate.h"
+#include "ui/FolderModel.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
 #include <QMenu>
-
-#include "FolderDelegate.h"
-#include "FolderModel.h"
-#include "storage/Exception.h"
-#include "ui/ErrorReport.h"
 
 FolderTree::FolderTree(QWidget *parent) : QTreeView(parent)
 {

@@ -1,5 +1,23 @@
 #include "MainForm.h"
 
+#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
+#include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
+#include "storage/Exception.h"
+#include "storage/RescueFiles.h"
+#include "storage/Settings.h"
+#include "ui/Calendar.h"
+#include "ui/DiaryPane.h"
+#include "ui/ErrorReport.h"
+#include "ui/Icons.h"
+#include "ui/Label.h"
+#include "ui/Prompter.h"
+#include "ui/SettingsForm.h"
+#include "ui/UiFont.h"
+#include "ui/VersionDialog.h"
+#include "ui/YearMonthText.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -29,23 +47,6 @@
 
 #include <cstdio>
 
-#include "Calendar.h"
-#include "DiaryPane.h"
-#include "ErrorReport.h"
-#include "Icons.h"
-#include "Prompter.h"
-#include "SettingsForm.h"
-#include "UiFont.h"
-#include "VersionDialog.h"
-#include "YearMonthText.h"
-#include "storage/DiaryText.h"
-#include "storage/EntryFiles.h"
-#include "storage/EntryLedger.h"
-#include "storage/EntryWriter.h"
-#include "storage/Exception.h"
-#include "storage/RescueFiles.h"
-#include "storage/Settings.h"
-
 TOKBottomDlg *OKBottomDlg = nullptr;
 
 namespace {
@@ -65,11 +66,11 @@ template<typename W> W *place(W *widget, const char *name, int left, int top, in
     return widget;
 }
 
-QLabel *makeLabel(
+QLabel *placeLabel(
     QWidget *parent, const char *name, const QString &text, int left, int top, int width)
 {
-    auto *label = place(new QLabel(text, parent), name, left, top, width, 19);
-    label->setFont(uiFont(19));
+    auto *label = makeLabel(parent, name, text, 19);
+    label->setGeometry(left, top, width, 19);
     return label;
 }
 
@@ -134,11 +135,11 @@ void TfrmMain::createControls()
     setCentralWidget(ClientArea);
     QWidget *c = ClientArea;
 
-    lblToday = makeLabel(c, "lblToday", QStringLiteral("現在の日記"), 272, 40, 95);
-    lbl1YearAgo = makeLabel(c, "lbl1YearAgo", QStringLiteral("１年前の日記"), 528, 40, 108);
-    lbl2YearsAgo = makeLabel(c, "lbl2YearsAgo", QStringLiteral("２年前の日記"), 16, 312, 108);
-    lbl3YearsAgo = makeLabel(c, "lbl3YearsAgo", QStringLiteral("３年前の日記"), 272, 312, 108);
-    lbl4YearsAgo = makeLabel(c, "lbl4YearsAgo", QStringLiteral("４年前の日記"), 528, 312, 108);
+    lblToday = placeLabel(c, "lblToday", QStringLiteral("現在の日記"), 272, 40, 95);
+    lbl1YearAgo = placeLabel(c, "lbl1YearAgo", QStringLiteral("１年前の日記"), 528, 40, 108);
+    lbl2YearsAgo = placeLabel(c, "lbl2YearsAgo", QStringLiteral("２年前の日記"), 16, 312, 108);
+    lbl3YearsAgo = placeLabel(c, "lbl3YearsAgo", QStringLiteral("３年前の日記"), 272, 312, 108);
+    lbl4YearsAgo = placeLabel(c, "lbl4YearsAgo", QStringLiteral("４年前の日記"), 528, 312, 108);
 
     Calendar1 = place(new TCalendar(c), "Calendar1", 16, 80, 249, 217);
     Calendar1->setStartOfWeek(0);

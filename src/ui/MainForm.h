@@ -30,6 +30,8 @@ extern TOKBottomDlg *OKBottomDlg;
 // panes for the years before it, with the month navigation, autosave and the commands.
 class TfrmMain : public QMainWindow
 {
+    Q_OBJECT
+
 public:
     static constexpr int kPaneCount = 5;
 
@@ -38,7 +40,6 @@ public:
 
     // The one settings dialog, created hidden at start-up, that showSettings shows.
     void setSettingsDialog(TSettings *dialog);
-    TSettings *settingsDialog() const { return m_settings; }
 
     // Pane 0 is memToday, pane i the entry of the base year minus i.
     DiaryPane *pane(int index) const;

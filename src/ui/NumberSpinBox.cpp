@@ -1,11 +1,11 @@
 #include "NumberSpinBox.h"
 
+#include "storage/IntegerText.h"
+#include "ui/SpinRepeatStyle.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-
-#include "SpinRepeatStyle.h"
-#include "storage/IntegerText.h"
 
 namespace {
 

@@ -1,20 +1,21 @@
 #include "SettingsForm.h"
 
-#include <QDir>
-#include <QLabel>
-#include <QPushButton>
-#include <QShowEvent>
-
-#include "FixedDialog.h"
-#include "FolderTree.h"
-#include "NumberSpinBox.h"
 #include "storage/Cp932.h"
 #include "storage/Exception.h"
 #include "storage/ProfileFile.h"
 #include "storage/Settings.h"
 #include "ui/ErrorReport.h"
+#include "ui/FixedDialog.h"
+#include "ui/FolderTree.h"
+#include "ui/Label.h"
+#include "ui/NumberSpinBox.h"
 #include "ui/Prompter.h"
 #include "ui/UiFont.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
 
 namespace {
 
@@ -28,20 +29,6 @@ W *makeControl(QWidget *parent, const char *name, const QString &accessibleName)
     control->setObjectName(QLatin1String(name));
     control->setAccessibleName(accessibleName);
     return control;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int fontHeight)
-{
-    auto *label = makeControl<QLabel>(parent, name, text);
-    label->setText(text);
-    label->setFont(uiFont(fontHeight));
-    return label;
-}
-
-void placeSizedToText(QLabel *label, int left, int top)
-{
-    label->move(left, top);
-    label->adjustSize();
 }
 
 } // namespace
@@ -159,7 +146,6 @@ void TSettings::FormShow()
     ProfileFile file(settingsFilePath());
     sedtNumberOfChars->setValue(
         file.readInteger(kSettingsSection, kCharsToSaveKey, kDefaultCharsToSave));
-    file.close();
 }
 
 void TSettings::OKBtnClick()
@@ -172,7 +158,6 @@ void TSettings::OKBtnClick()
     // Enter may press OK while a hand-typed number is still in the box.
     sedtNumberOfChars->bringIntoRange();
     file.writeInteger(kSettingsSection, kCharsToSaveKey, sedtNumberOfChars->value());
-    file.close();
 }
 
 bool isStorableSettingText(const QString &text)

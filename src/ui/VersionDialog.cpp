@@ -1,28 +1,13 @@
 #include "VersionDialog.h"
 
+#include "ui/FixedDialog.h"
+#include "ui/Label.h"
+#include "ui/UiFont.h"
+
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-
-#include "ui/FixedDialog.h"
-#include "ui/UiFont.h"
-
-namespace {
-
-QLabel *makeLabel(
-    QWidget *parent, const char *name, const QString &text, int fontHeight, QPoint position)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(text);
-    label->setFont(uiFont(fontHeight));
-    label->move(position);
-    label->adjustSize();
-    return label;
-}
-
-} // namespace
 
 TOKBottomDlg::TOKBottomDlg(QWidget *parent) : QDialog(parent, kFixedDialogFlags)
 {
@@ -40,9 +25,12 @@ void TOKBottomDlg::createControls()
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel1->setGeometry(8, 8, 297, 113);
 
-    lblSoftwareName = makeLabel(this, "lblSoftwareName", kSoftwareName, 27, {32, 40});
-    lblVersion = makeLabel(this, "lblVersion", kVersion, 12, {216, 56});
-    lblCopyright = makeLabel(this, "lblCopyright", kCopyright, 12, {96, 96});
+    lblSoftwareName = makeLabel(this, "lblSoftwareName", kSoftwareName, 27);
+    placeSizedToText(lblSoftwareName, 32, 40);
+    lblVersion = makeLabel(this, "lblVersion", kVersion, 12);
+    placeSizedToText(lblVersion, 216, 56);
+    lblCopyright = makeLabel(this, "lblCopyright", kCopyright, 12);
+    placeSizedToText(lblCopyright, 96, 96);
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));

@@ -161,6 +161,12 @@ def wait_for_bytes(path, expected, timeout=10):
         raise AssertionError("%s: held %r, expected %r" % (e, read_bytes(path), expected))
 
 
+def settings_text(diary, chars_to_save=20):
+    """The settings file naming a diary folder and an autosave interval, as the program reads it."""
+    return ("[Data]\r\nDir=%s\r\nNumberOfCharsToSave=%d\r\n"
+            % (diary, chars_to_save)).encode("cp932")
+
+
 def orlune_executable():
     exe = os.environ.get("ORLUNE_EXECUTABLE")
     if not exe or not os.path.isfile(exe):
@@ -628,8 +634,7 @@ class Session:
         exe = os.path.join(folder, "Orlune")
         shutil.copy2(orlune_executable(), exe)
         if settings is None:
-            settings = ("[Data]\r\nDir=%s\r\nNumberOfCharsToSave=%d\r\n"
-                        % (diary or "", chars_to_save)).encode("cp932")
+            settings = settings_text(diary or "", chars_to_save)
         if settings is not False:
             with open(os.path.join(folder, "Orlune.ini"), "wb") as f:
                 f.write(settings)

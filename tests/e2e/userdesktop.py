@@ -38,7 +38,7 @@ import shutil
 import signal
 import subprocess
 
-from harness import Orlune, Window, orlune_executable, wait_until
+from harness import Orlune, Window, orlune_executable, settings_text, wait_until
 
 USER = "orlune-e2e"
 
@@ -226,8 +226,7 @@ class UserDesktop:
         exe = os.path.join(folder, "Orlune")
         shutil.copy2(orlune_executable(), exe)
         with open(os.path.join(folder, "Orlune.ini"), "wb") as f:
-            f.write(("[Data]\r\nDir=%s\r\nNumberOfCharsToSave=%d\r\n"
-                     % (diary, chars_to_save)).encode("cp932"))
+            f.write(settings_text(diary, chars_to_save))
         self.own(folder)
         self.own(diary)
         log = open(os.path.join(folder, "output.log"), "wb")

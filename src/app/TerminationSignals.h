@@ -10,6 +10,8 @@ class QSocketNotifier;
 // self-pipe: the signal handler only writes a byte, the work happens in the event loop.
 class TerminationSignals : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit TerminationSignals(std::function<void()> onSignal, QObject *parent = nullptr);
     ~TerminationSignals() override;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Prompter.h"
+#include "ui/Prompter.h"
 
 // Answers every modal window at once, for a program that is ending on a termination request
 // with nobody there to answer: dialogs are cancelled and messages go to the standard error.

@@ -6,6 +6,8 @@
 // pointer has rested 500 ms on a toolbar button, 8-pixel toolbar separators.
 class ProgramStyle : public QProxyStyle
 {
+    Q_OBJECT
+
 public:
     static constexpr int kToolTipWakeUpMs = 500;
     static constexpr int kToolBarSeparator = 8;

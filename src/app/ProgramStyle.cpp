@@ -8,8 +8,8 @@ int ProgramStyle::styleHint(StyleHint hint, const QStyleOption *option, const QW
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 
-int ProgramStyle::pixelMetric(PixelMetric metric, const QStyleOption *option,
-    const QWidget *widget) const
+int ProgramStyle::pixelMetric(
+    PixelMetric metric, const QStyleOption *option, const QWidget *widget) const
 {
     if (metric == PM_ToolBarSeparatorExtent)
         return kToolBarSeparator;

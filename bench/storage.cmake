@@ -1,1 +1,0 @@
-orlune_add_bench(bench_storage)

@@ -1,6 +1,0 @@
-orlune_add_test(tst_mainform GUI)
-orlune_add_test(tst_errorreport GUI)
-orlune_add_test(tst_commands GUI)
-orlune_add_test(tst_program)
-target_compile_definitions(tst_program PRIVATE ORLUNE_EXECUTABLE="$<TARGET_FILE:Orlune>")
-add_dependencies(tst_program Orlune)

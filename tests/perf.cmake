@@ -1,1 +1,0 @@
-orlune_add_test(tst_deferredtree GUI)
