@@ -6,6 +6,7 @@
 #include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
+#include "storage/ReadFile.h"
 #include "storage/Settings.h"
 #include "storage/StagedFile.h"
 #include "storage/TextPane.h"
@@ -86,50 +87,6 @@ bool isHeld(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     return heldFiles().contains(FileId {st.st_dev, st.st_ino});
-}
-
-class ReadFile
-{
-public:
-    explicit ReadFile(const QString &path)
-    {
-        if (FileFaults::shouldFail(Step::OpenRead, path))
-            return;
-        // Non-blocking so that a FIFO named like an entry cannot hang the program.
-        m_fd = ::open(
-            QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    }
-    ~ReadFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ReadFile(const ReadFile &) = delete;
-    ReadFile &operator=(const ReadFile &) = delete;
-
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
-
-// At most limit + 1 bytes, so an oversized file is refused without being read whole.
-std::optional<QByteArray> readUpTo(int fd, qint64 limit)
-{
-    QByteArray bytes;
-    while (bytes.size() <= limit) {
-        char buffer[64 * 1024];
-        const qint64 want = std::min<qint64>(sizeof buffer, limit + 1 - bytes.size());
-        const ssize_t n = ::read(fd, buffer, size_t(want));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        bytes.append(buffer, n);
-    }
-    return bytes;
 }
 
 QString twoDigits(int value)
@@ -215,7 +172,7 @@ void loadEntryFile(TextPane &pane, const QString &path)
         throw Exception(kCannotOpen.arg(path));
     if (st.st_size > kPaneCapacityBytes)
         throw Exception(kTooLarge);
-    const std::optional<QByteArray> bytes = readUpTo(file.fd(), kPaneCapacityBytes);
+    const std::optional<QByteArray> bytes = file.readUpTo(kPaneCapacityBytes);
     if (!bytes)
         throw Exception(kCannotOpen.arg(path));
     // The pane holds the text with CR LF breaks, so that is what must fit.
@@ -262,7 +219,7 @@ SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
     const QString path = entryFilePath(year, month, day);
     // A read-only or held entry is never replaced; the save ends quietly, as for a file that
     // cannot be deleted.
-    if (isHeld(path) || (QFileInfo(path).isFile() && isReadOnlyFile(path)))
+    if (isHeld(path) || isReadOnlyFile(path))
         return {};
     const QByteArray bytes = diaryTextToBytes(text);
     EntryWriter &writer = EntryWriter::instance();

@@ -1,41 +1,9 @@
 #include "EntryLedger.h"
 
 #include "storage/EntryFiles.h"
+#include "storage/ReadFile.h"
 
 #include <QFile>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-std::optional<QByteArray> readWhole(const QString &path)
-{
-    // Non-blocking so that a FIFO named like an entry cannot hang a save.
-    const int fd
-        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    QByteArray bytes;
-    for (;;) {
-        char buffer[64 * 1024];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, n);
-    }
-    ::close(fd);
-    return bytes;
-}
-
-} // namespace
 
 EntryLedger &EntryLedger::instance()
 {
@@ -77,12 +45,6 @@ void EntryLedger::unpin(const QString &path)
         m_pinned.erase(pinned);
 }
 
-void EntryLedger::clear()
-{
-    const std::lock_guard lock(m_mutex);
-    m_states.clear();
-}
-
 bool EntryLedger::sameFile(const State &state, const struct stat &st)
 {
     return state.exists && state.device == st.st_dev && state.inode == st.st_ino
@@ -111,8 +73,12 @@ EntryLedger::Look EntryLedger::look(const QString &path)
         return {Standing::Seen, std::nullopt};
     // Content that cannot be read, or that no pane could hold, cannot be shown to be ours: it
     // is kept rather than replaced.
-    std::optional<QByteArray> bytes
-        = S_ISREG(st.st_mode) && st.st_size <= kPaneCapacityBytes ? readWhole(path) : std::nullopt;
+    std::optional<QByteArray> bytes;
+    if (S_ISREG(st.st_mode) && st.st_size <= kPaneCapacityBytes) {
+        const ReadFile file(path);
+        if (file.fd() >= 0)
+            bytes = file.readUpTo(kPaneCapacityBytes);
+    }
     if (state && state->exists && bytes && *bytes == state->bytes) {
         // Touched, or rewritten with the same bytes: still ours.
         rememberFile(path, st, *bytes);

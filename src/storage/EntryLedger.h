@@ -39,7 +39,6 @@ public:
     // A save of the file is in flight: what is known of it stays until unpinned.
     void pin(const QString &path);
     void unpin(const QString &path);
-    void clear();
 
     // Compares the file with what is remembered: metadata first (device, inode, size and
     // modification time to the nanosecond), then the content, so a touch is no change.

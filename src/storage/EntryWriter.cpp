@@ -36,7 +36,6 @@ EntryWriter::EntryWriter()
 {
     // Made first, so the ledger outlives the writer's last saves at exit.
     EntryLedger::instance();
-    m_thread = std::thread([this] { run(); });
 }
 
 EntryWriter::~EntryWriter()
@@ -46,12 +45,16 @@ EntryWriter::~EntryWriter()
         m_stopping = true;
     }
     m_wake.notify_all();
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void EntryWriter::submit(const QString &entryPath, const QString &text, const QByteArray &bytes,
     std::unique_ptr<StagedFile> staged)
 {
+    // Started by the first save, so that opening the diary costs no thread.
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
     EntryLedger::instance().pin(entryPath);
     std::optional<Job> overtaken;
     {

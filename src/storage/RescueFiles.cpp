@@ -1,7 +1,7 @@
 #include "RescueFiles.h"
 
 #include "storage/AtomicFile.h"
-#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
 #include "storage/Exception.h"
 
 #include <QDate>
@@ -14,7 +14,6 @@
 namespace {
 
 const QString kCannotCreate = QStringLiteral("ファイル %1 を作成できません");
-const QString kWriteError = QStringLiteral("ストリームへの書き込みエラー");
 
 constexpr QFileDevice::Permissions kPrivateFolder
     = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
@@ -43,20 +42,12 @@ QString rescueFolderPath()
 QString writeRescueFile(const QString &text, const QDate &entryDate, const QDateTime &now)
 {
     const QString folder = rescueFolderPath();
-    const QByteArray bytes = diaryTextToBytes(text);
     if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, kPrivateFolder))
         throw Exception(kCannotCreate.arg(folder));
     const QString path = freeName(folder,
         entryDate.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("_")
             + now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    switch (AtomicFile::replace(path, bytes, 0600)) {
-    case AtomicFile::Result::Done:
-        return path;
-    case AtomicFile::Result::CreateFailed:
-        throw Exception(kCannotCreate.arg(path));
-    case AtomicFile::Result::WriteFailed:
-        throw Exception(kWriteError);
-    }
+    writeTextFile(path, text);
     return path;
 }
 

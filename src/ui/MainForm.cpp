@@ -435,8 +435,12 @@ void TfrmMain::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     // Notifications can be missed (a folder that was away, a network share): look once more
-    // whenever the person comes back to the window.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_shown)
+    // whenever the person comes back to the window. Its first activation follows the load.
+    if (event->type() != QEvent::ActivationChange || !m_shown)
+        return;
+    if (!isActiveWindow())
+        m_leftOnce = true;
+    else if (m_leftOnce)
         m_followTimer->start();
 }
 

@@ -135,6 +135,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
     bool m_terminating = false;
+    bool m_leftOnce = false;
     QPointer<QWidget> m_focusedControl;
     // The files behind the five panes as last loaded, and memToday's text as last loaded or
     // saved: typing beyond it is not on disk yet.

@@ -661,6 +661,14 @@ class OrluneTestCase(unittest.TestCase):
         self.addCleanup(self._shoot_on_failure)
         self.diary = self.s.path("diary")
         os.makedirs(self.diary)
+        self.day = today()
+
+    def start_main(self, **options):
+        """Starts Orlune on self.diary (options as start_orlune's) and activates its main
+        window: self.app and self.win."""
+        self.app = self.s.start_orlune(diary=self.diary, **options)
+        self.win = self.app.main_window()
+        self.win.activate()
 
     def _shoot_on_failure(self):
         result = getattr(getattr(self, "_outcome", None), "result", None)

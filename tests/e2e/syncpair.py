@@ -17,6 +17,8 @@ import urllib.error
 import urllib.request
 from xml.sax.saxutils import escape
 
+from harness import wait_until
+
 FOLDER_ID = "diary"
 API_KEY = "orlune-e2e-key"
 STARTUP_TIMEOUT = 30.0
@@ -31,16 +33,6 @@ def free_port():
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
 
-
-def wait_until(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise TimeoutError(f"timed out after {timeout:.0f} s waiting for {what}")
-        time.sleep(0.05)
 
 
 def tree(folder):

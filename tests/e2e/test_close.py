@@ -7,20 +7,13 @@ import signal
 import stat
 import unittest
 
-from harness import (OrluneTestCase, SETTINGS_TITLE, diary_bytes, entry_path, read_bytes,
-                     today, write_entry)
+from harness import OrluneTestCase, SETTINGS_TITLE, diary_bytes, entry_path, read_bytes, write_entry
 
 
 class CloseTest(OrluneTestCase):
     def setUp(self):
         super().setUp()
-        self.day = today()
         self.entry = entry_path(self.diary, self.day.year, self.day.month, self.day.day)
-
-    def start(self):
-        self.app = self.s.start_orlune(diary=self.diary)
-        self.win = self.app.main_window()
-        self.win.activate()
 
     def type_unsaved(self, text, whole=None):
         """Types text at the end of the pane, staying short of the autosave interval, so only
@@ -36,7 +29,7 @@ class CloseTest(OrluneTestCase):
         return os.path.join(self.s.env["XDG_DATA_HOME"], "orlune", "rescue")
 
     def test_close_button_saves_the_entry(self):
-        self.start()
+        self.start_main()
         self.type_unsaved("closed")
         x, y, width, _ = self.win.frame_geometry()
         self.s.click(x + width - 11, y + 8)
@@ -45,14 +38,14 @@ class CloseTest(OrluneTestCase):
 
     def test_sigterm_saves_the_entry(self):
         write_entry(self.diary, self.day.year, self.day.month, self.day.day, "line\n")
-        self.start()
+        self.start_main()
         self.type_unsaved("more", "line\nmore")
         self.app.signal(signal.SIGTERM)
         self.assertEqual(self.app.wait_exit(), 0)
         self.assertEqual(read_bytes(self.entry), b"line\r\nmore")
 
     def test_sighup_with_the_diary_gone_keeps_a_rescue_file_announced_once(self):
-        self.start()
+        self.start_main()
         self.type_unsaved("rescue me")
         os.rename(self.diary, self.diary + ".gone")
         self.app.signal(signal.SIGHUP)
@@ -76,9 +69,7 @@ class CloseTest(OrluneTestCase):
         self.app.signal(signal.SIGTERM)
         self.assertEqual(self.app.wait_exit(), 0)
 
-        self.app = self.s.start_orlune(diary=self.diary, name="third")
-        self.win = self.app.main_window()
-        self.win.activate()
+        self.start_main(name="third")
         # The page is loaded and keys reach the pane: the start-up is over, and no box came.
         self.type_unsaved("ok")
         self.assertEqual(self.s.windows("^情報$", pid=self.app.pid), [])
@@ -87,7 +78,7 @@ class CloseTest(OrluneTestCase):
         self.assertEqual(read_bytes(self.entry), b"ok")
 
     def test_close_button_with_the_diary_gone_reports_and_stays_open(self):
-        self.start()
+        self.start_main()
         self.type_unsaved("kept")
         os.rename(self.diary, self.diary + ".gone")
         x, y, width, _ = self.win.frame_geometry()

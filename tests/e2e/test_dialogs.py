@@ -6,19 +6,10 @@ import signal
 import unittest
 
 from harness import (OrluneTestCase, diary_bytes, entry_path, menu_item_point, read_bytes,
-                     today, wait_for_bytes, write_entry)
+                     wait_for_bytes, write_entry)
 
 
 class DialogsTest(OrluneTestCase):
-    def setUp(self):
-        super().setUp()
-        self.day = today()
-
-    def start(self):
-        self.app = self.s.start_orlune(diary=self.diary)
-        self.win = self.app.main_window()
-        self.win.activate()
-
     def choose(self, menu, item):
         popup = self.win.open_menu(menu)
         popup.click(*menu_item_point(menu, item))
@@ -31,7 +22,7 @@ class DialogsTest(OrluneTestCase):
         d = self.day
         write_entry(self.diary, d.year, d.month, d.day, "今日\n")
         write_entry(self.diary, d.year - 1, d.month, d.day, "去年")
-        self.start()
+        self.start_main()
         self.choose("File1", "Save1")
         dialog = self.app.window("^日記を出力$")
         self.shoot("save-dialog")
@@ -48,7 +39,7 @@ class DialogsTest(OrluneTestCase):
         self.finish()
 
     def test_settings_ok_writes_the_file_and_cancel_leaves_it(self):
-        self.start()
+        self.start_main()
         before = read_bytes(self.app.settings_path)
         self.choose("Edit1", "EditStteings1")
         dialog = self.app.window("^設定処理$")

@@ -5,8 +5,8 @@ toolbar and the shortcuts, in the editable pane and a read-only one."""
 import signal
 import unittest
 
-from harness import (OrluneTestCase, diary_bytes, entry_path, menu_item_enabled,
-                     menu_item_point, today, write_entry)
+from harness import (OrluneTestCase, diary_bytes, entry_path, menu_item_enabled, menu_item_point,
+                     write_entry)
 
 TEXT = "hello world"
 PAST = "last year"
@@ -15,13 +15,10 @@ PAST = "last year"
 class EditTest(OrluneTestCase):
     def setUp(self):
         super().setUp()
-        self.day = today()
         d = self.day
         write_entry(self.diary, d.year, d.month, d.day, TEXT)
         write_entry(self.diary, d.year - 1, d.month, d.day, PAST)
-        self.app = self.s.start_orlune(diary=self.diary)
-        self.win = self.app.main_window()
-        self.win.activate()
+        self.start_main()
 
     def entry(self, back=0):
         d = self.day

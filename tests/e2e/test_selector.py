@@ -5,19 +5,10 @@ import calendar
 import signal
 import unittest
 
-from harness import OrluneTestCase, today, write_entry
+from harness import OrluneTestCase, write_entry
 
 
 class SelectorTest(OrluneTestCase):
-    def setUp(self):
-        super().setUp()
-        self.day = today()
-
-    def start(self):
-        self.app = self.s.start_orlune(diary=self.diary)
-        self.win = self.app.main_window()
-        self.win.activate()
-
     def today_pane(self):
         """The editable pane's text, read through the clipboard."""
         self.s.set_clipboard("probe")
@@ -36,7 +27,7 @@ class SelectorTest(OrluneTestCase):
 
     def test_choosing_an_entry_by_mouse_moves_to_its_year(self):
         self.mark_years(self.day.month, self.day.day)
-        self.start()
+        self.start_main()
         self.win.click_widget("cmbYearMonth", dx=96)
         popup = self.s.wait_menu()
         x, y, width, height = popup.geometry()
@@ -52,7 +43,7 @@ class SelectorTest(OrluneTestCase):
 
     def test_choosing_an_entry_by_keys_moves_to_its_year(self):
         self.mark_years(self.day.month, self.day.day)
-        self.start()
+        self.start_main()
         self.win.click_widget("cmbYearMonth", dx=20)
         self.s.key("alt+Down")
         self.s.wait_menu()
@@ -64,7 +55,7 @@ class SelectorTest(OrluneTestCase):
     def test_typed_year_and_month_in_december_moves_there(self):
         for d in range(1, 32):
             write_entry(self.diary, 2024, 1, d, "2024/1/%d" % d)
-        self.start()
+        self.start_main()
         for _ in range((12 - self.day.month) % 12):
             self.win.click_widget("btnNextMonth")
         day = min([self.day.day] + [calendar.monthrange(self.day.year, m)[1]
@@ -79,7 +70,7 @@ class SelectorTest(OrluneTestCase):
 
     def test_other_confirmed_text_is_not_an_integer(self):
         write_entry(self.diary, self.day.year, self.day.month, self.day.day, "this year")
-        self.start()
+        self.start_main()
         self.win.click_widget("cmbYearMonth", dx=20)
         self.s.key("ctrl+a")
         self.s.type_text("2024-1")
