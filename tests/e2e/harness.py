@@ -25,11 +25,13 @@ s.path(*parts)          a path inside the session's own temporary folder.
 s.env                   the environment for X clients (DISPLAY, HOME, XDG_* inside the folder).
 s.run(args)             runs an X tool to its end (timeout), returns its stdout.
 s.spawn(args, ...)      starts a process the session tracks and stops.
-s.start_orlune(diary=..., chars_to_save=20, settings=None, env=None, name="app")
+s.start_orlune(diary=..., chars_to_save=20, settings=None, env=None, name="app", preload=())
                         copies the executable (ORLUNE_EXECUTABLE) into a folder of its own
                         with Orlune.ini: settings=None writes [Data] Dir/NumberOfCharsToSave
                         (code page 932, CR LF), settings=b"..." writes those bytes, settings=False
-                        writes no file (a first run). Returns an Orlune.
+                        writes no file (a first run). preload names shims (shim()) to preload.
+                        The one place a program is started (UserDesktop's too). Returns an Orlune.
+s.rescue_folder()       where a termination keeps an entry it could not save.
 s.windows(name=None, pid=None)   visible top-level windows (ids) whose title matches name.
 s.wait_window(name, pid=None, timeout=20, others_than=())   the first such window once mapped
                         (leaving out those given): Window.
@@ -41,6 +43,8 @@ s.clipboard(selection="clipboard", timeout=5)  the text offered, or None when no
 s.wait_clipboard(text, timeout=10)   waits until the clipboard offers exactly text.
 s.wait_until_clipboard_changes(old)  waits until it offers something else; returns it.
 s.set_clipboard(text)   owns the clipboard with text (an xclip process, stopped by PID).
+s.grab(x, y, w, h, kind)   a rectangle of the screen as "rgb" or "ppm" bytes, or into a file
+                        path (a PNG); the one place the screen is read.
 s.screenshot(path, window=None)   the whole screen (or one window) as a PNG.
 s.tooltip_windows(), s.menu_windows(), s.wait_menu(), s.wait_no_menu()
                         mapped tooltips and pop-up menus.
@@ -54,16 +58,23 @@ Orlune: .pid, .folder, .exe, .settings_path, .main_window(timeout), .window(name
         .wait_exit(timeout) -> exit code, .running(), .stop(), .output() (stdout+stderr so far).
 menu_item_point(menu, item), menu_item_enabled(popup, menu, item)   see MENU_ITEMS.
 Window: .id, .geometry() -> (x, y, width, height) of the client on the root, .frame_geometry(),
-        .menu_bar_height(), .activate(), .click(x, y), .client_click(x, y),
+        .menu_bar_height(), .activate(), .click(x, y), .client_click(x, y), .move_to(x, y),
+        .click_day(date) on the calendar (showing that month), .pixels(widget) of a widget,
         .click_widget(name, dx=None, dy=None), .move_to_widget(name, ...), .title(),
         .open_menu(menu) -> the open menu's Window, .tool_enabled(button),
         .net_wm_state(), .size_hints()
 wait_until(predicate, timeout, what)   polls until predicate() is truthy; returns its value.
 today()                 the date the program opens on (same time zone as the test).
 write_entry(diary, y, m, d, text), entry_path(diary, y, m, d), diary_bytes(text) (code page
-932, CR LF), read_bytes(path), wait_for_bytes(path, expected, timeout)
+932, CR LF), read_bytes(path), wait_for_bytes(path, expected, timeout),
+day_files(diary, date) -> {name: bytes} of the day's entry and the copies kept beside it,
+temporaries(diary, date) -> the names of the day's temporary files.
+shim(target)            the path of a preloadable library the build made (orlune_failflush,
+                        orlune_slowflush), from the environment CTest gives.
 OrluneTestCase          a unittest.TestCase with a fresh Session in self.s and an empty diary
-                        folder in self.diary; self.shoot(label) keeps a screenshot in
+                        folder in self.diary; self.pane_text(win) copies what memToday shows;
+                        self.answer_box(app, win) answers the next box beside the main window;
+                        self.shoot(label) keeps a screenshot in
                         $ORLUNE_E2E_SHOTS, and a failing test leaves one there by itself and
                         prints the output of every Orlune it started (s.programs).
 """
@@ -161,6 +172,45 @@ def wait_for_bytes(path, expected, timeout=10):
         raise AssertionError("%s: held %r, expected %r" % (e, read_bytes(path), expected))
 
 
+def day_files(diary, date):
+    """The day's entry and every copy kept beside it (name -> bytes); no temporaries."""
+    stem = "%02d%02d." % (date.month, date.day)
+    folder = os.path.join(diary, "%d" % date.year)
+    found = {}
+    for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else ():
+        if name.startswith(stem) and name.endswith(".txt"):
+            found[name] = read_bytes(os.path.join(folder, name))
+    return found
+
+
+def temporaries(diary, date):
+    """The names of the day's temporary files (".MMDD.txt.XXXXXX.tmp")."""
+    prefix = ".%02d%02d.txt." % (date.month, date.day)
+    folder = os.path.join(diary, "%d" % date.year)
+    return sorted(n for n in (os.listdir(folder) if os.path.isdir(folder) else ())
+                  if n.startswith(prefix) and n.endswith(".tmp"))
+
+
+def shim(target):
+    """A preloadable library of the build, named by its CMake target; CTest gives its path."""
+    path = os.environ.get(target.upper())
+    if not path or not os.path.isfile(path):
+        raise RuntimeError("%s must name the built %s library" % (target.upper(), target))
+    return path
+
+
+def calendar_day_point(year, month, day):
+    """The centre of a day's cell in the calendar (weeks from Sunday), in its own terms: the
+    month's first day falls in the first week row unless that is a Sunday, which starts the
+    second (the grid's fixed layout: a 2-pixel frame, 34 x 29 cells, 1-pixel lines)."""
+    import datetime
+    first = (datetime.date(year, month, 1).isoweekday() % 7 + 1) % 7
+    offset = -5 if first == 0 else 2 - first
+    cell = day - offset
+    col, row = cell % 7, cell // 7 + 1
+    return 2 + col * 35 + 17, 2 + row * 30 + 14
+
+
 def settings_text(diary, chars_to_save=20):
     """The settings file naming a diary folder and an autosave interval, as the program reads it."""
     return ("[Data]\r\nDir=%s\r\nNumberOfCharsToSave=%d\r\n"
@@ -219,6 +269,10 @@ class Window:
     def menu_bar_height(self):
         return self.geometry()[3] - CLIENT_SIZE[1]
 
+    def move_to(self, x, y):
+        """Moves the window (its frame) to x, y on the root."""
+        self.session.run(["xdotool", "windowmove", "--sync", str(self.id), str(x), str(y)])
+
     def activate(self):
         self.session.run(["xdotool", "windowactivate", "--sync", str(self.id)])
         wait_until(lambda: self.session.active_window() == self.id, 5,
@@ -252,6 +306,16 @@ class Window:
     def move_to_widget(self, name, dx=None, dy=None):
         self.move(*self.widget_point(name, dx, dy))
 
+    def click_day(self, date):
+        """Clicks a day of the month the calendar shows."""
+        self.click_widget("Calendar1", *calendar_day_point(date.year, date.month, date.day))
+
+    def pixels(self, name):
+        """A widget of the main window as raw RGB bytes, to tell whether it changed."""
+        x, y = self.root_point(*self.widget_point(name, 0, 0))
+        width, height = LAYOUT[name][2:]
+        return self.session.grab(x, y, width, height, "rgb")
+
     def open_menu(self, menu):
         """Opens a menu of the menu bar by mouse; returns the open menu's Window."""
         self.click(*MENU_BAR[menu])
@@ -260,9 +324,7 @@ class Window:
     def tool_enabled(self, button):
         """Whether a toolbar button's icon is drawn in colour rather than greyed."""
         x, y = self.root_point(*self.widget_point(button))
-        shot = self.session.path("tool.png")
-        self.session.run(["import", "-window", "root", "-crop", "16x16+%d+%d" % (x - 8, y - 8),
-                          shot], timeout=30)
+        shot = self.session.grab(x - 8, y - 8, 16, 16, self.session.path("tool.png"))
         out = self.session.run(["convert", shot, "-colorspace", "HSL", "-channel", "G",
                                 "-separate", "-format", "%[fx:maxima]", "info:"])
         return float(out) > 0.25
@@ -588,18 +650,34 @@ class Session:
 
     # -- pictures ---------------------------------------------------------------------------
 
+    def _import(self, target, crop, output):
+        args = ["import", "-window", target]
+        if crop:
+            args += ["-crop", "%dx%d+%d+%d" % crop, "+repage", "-depth", "8"]
+        r = subprocess.run(args + [output], env=self.env, capture_output=True, timeout=30)
+        if r.returncode != 0:
+            raise AssertionError("import failed (%d): %s" % (r.returncode,
+                                                           r.stderr.decode(errors="replace")))
+        return r.stdout
+
+    def grab(self, x, y, width, height, kind):
+        """A rectangle of the screen: kind "rgb" or "ppm" gives its bytes, a path (a PNG file)
+        gives that path."""
+        if kind in ("rgb", "ppm"):
+            return self._import("root", (width, height, x, y), kind + ":-")
+        self._import("root", (width, height, x, y), kind)
+        return kind
+
     def screenshot(self, path, window=None):
         target = "root" if window is None else str(window.id if isinstance(window, Window)
                                                    else window)
-        self.run(["import", "-window", target, path], timeout=30)
+        self._import(target, None, path)
         return path
 
     def tones(self, x, y, width, height):
         """(darkest grey, brightest grey, highest saturation), each 0..1, of a screen
         rectangle."""
-        shot = self.path("tones.png")
-        self.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y),
-                  shot], timeout=30)
+        shot = self.grab(x, y, width, height, self.path("tones.png"))
         grey = self.run(["convert", shot, "-colorspace", "Gray", "-format",
                          "%[fx:minima] %[fx:maxima]", "info:"]).split()
         colour = self.run(["convert", shot, "-colorspace", "HSL", "-channel", "G", "-separate",
@@ -609,9 +687,7 @@ class Session:
     def darkest(self, x, y, width, height):
         """The darkest grey level (0 black .. 1 white) in a rectangle of the screen: text drawn
         enabled is black, greyed text is not."""
-        shot = self.path("darkest.png")
-        self.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y),
-                  shot], timeout=30)
+        shot = self.grab(x, y, width, height, self.path("darkest.png"))
         out = self.run(["convert", shot, "-colorspace", "Gray", "-format", "%[fx:minima]",
                         "info:"])
         return float(out)
@@ -628,8 +704,15 @@ class Session:
 
     # -- the program ------------------------------------------------------------------------
 
-    def start_orlune(self, diary=None, chars_to_save=20, settings=None, env=None, name="app"):
-        folder = self.path(name)
+    def rescue_folder(self):
+        return os.path.join(self.env["XDG_DATA_HOME"], "orlune", "rescue")
+
+    def start_orlune(self, diary=None, chars_to_save=20, settings=None, env=None, name="app",
+                     preload=(), folder=None, spawn=None, prepare=None):
+        """Starts a copy of the program beside its settings file. folder (default: name in the
+        session's folder), spawn (default: the session's) and prepare (called once the folder
+        is laid out, before the start) let a desktop user's side start it its own way."""
+        folder = folder or self.path(name)
         os.makedirs(folder)
         exe = os.path.join(folder, "Orlune")
         shutil.copy2(orlune_executable(), exe)
@@ -638,10 +721,18 @@ class Session:
         if settings is not False:
             with open(os.path.join(folder, "Orlune.ini"), "wb") as f:
                 f.write(settings)
+        env = dict(env or {})
+        if preload:
+            env["LD_PRELOAD"] = " ".join(preload)
+            # The shims are not sanitized and load before the sanitizers' runtime.
+            env["ASAN_OPTIONS"] = (self.env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+                                   ).lstrip(":")
+        if prepare:
+            prepare()
         log = open(os.path.join(folder, "output.log"), "wb")
         try:
-            process = self.spawn([exe], env=env, stdout=log, stderr=subprocess.STDOUT,
-                                 cwd=folder)
+            process = (spawn or self.spawn)([exe], env=env, stdout=log,
+                                            stderr=subprocess.STDOUT, cwd=folder)
         finally:
             log.close()
         program = Orlune(self, folder, exe, process)
@@ -669,6 +760,41 @@ class OrluneTestCase(unittest.TestCase):
         self.app = self.s.start_orlune(diary=self.diary, **options)
         self.win = self.app.main_window()
         self.win.activate()
+
+    def pane_text(self, win=None):
+        """What the editable pane shows, copied by the person (the focus goes there)."""
+        win = win or self.win
+        win.activate()
+        win.click_widget("memToday")
+        self.s.set_clipboard("(nothing copied)")
+        self.s.key("ctrl+a", "ctrl+c")
+        try:
+            text = self.s.wait_until_clipboard_changes("(nothing copied)", timeout=3)
+        except AssertionError:
+            text = ""  # an empty pane copies nothing
+        self.s.key("ctrl+End")
+        return text.replace("\r\n", "\n")
+
+    def answer_box(self, app=None, win=None, timeout=20):
+        """Waits for a box of the program beside its main window, keeps a picture of it and
+        answers it with Return; returns its title."""
+        app, win = app or self.app, win or self.win
+        box = wait_until(lambda: [w for w in self.s.windows(None, app.pid) if w != win.id]
+                         or (not app.running() and "ended"), timeout, "a box of pid %d" % app.pid)
+        if box == "ended":
+            raise AssertionError("pid %d ended instead of showing a box" % app.pid)
+        box = Window(self.s, box[0])
+        title = box.title()
+        self.shoot("box-%d" % box.id)
+        box.activate()
+        self.s.key("Return")
+        self.s.wait_no_window(box)
+        return title
+
+    def boxes(self, app=None, win=None):
+        """The boxes the program shows beside its main window."""
+        app, win = app or self.app, win or self.win
+        return [Window(self.s, w) for w in self.s.windows(None, app.pid) if w != win.id]
 
     def _shoot_on_failure(self):
         result = getattr(getattr(self, "_outcome", None), "result", None)

@@ -26,7 +26,7 @@ class CloseTest(OrluneTestCase):
         self.s.wait_clipboard(whole or text)
 
     def rescue_folder(self):
-        return os.path.join(self.s.env["XDG_DATA_HOME"], "orlune", "rescue")
+        return self.s.rescue_folder()
 
     def test_close_button_saves_the_entry(self):
         self.start_main()

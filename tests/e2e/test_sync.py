@@ -4,11 +4,10 @@ two Syncthing instances on 127.0.0.1."""
 
 import os
 import signal
-import subprocess
 import time
 import unittest
 
-from harness import LAYOUT, Session, Window, diary_bytes, entry_path, read_bytes, wait_until
+from harness import Session, Window, diary_bytes, entry_path, read_bytes, wait_until
 from syncpair import SyncPair, SyncthingUnavailable
 
 # Ten full-width characters: 20 bytes, so the paste itself reaches the autosave interval.
@@ -32,14 +31,6 @@ class SyncTest(unittest.TestCase):
         self.started = time.monotonic()
         self.clicks = 0
 
-    def window_of(self, app):
-        # Both windows bear the same title: match the process and the title together.
-        def found():
-            out = self.s.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
-                              str(app.pid), "--name", "^Orlune$"], check=False)
-            return out.split()
-        return Window(self.s, wait_until(found, 15, "the main window of pid %d" % app.pid)[0])
-
     def other_windows(self, app, main):
         out = self.s.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.pid),
                           "--name", "."], check=False)
@@ -59,12 +50,7 @@ class SyncTest(unittest.TestCase):
         win.click_widget("memToday", dy=150 + self.clicks % 2 * 20)
 
     def pane_pixels(self, win):
-        x, y, _, _ = win.geometry()
-        px, py = win.widget_point("memToday", 0, 0)
-        width, height = LAYOUT["memToday"][2:]
-        return subprocess.run(["import", "-window", "root", "-crop",
-                               "%dx%d+%d+%d" % (width, height, x + px, y + py), "rgb:-"],
-                              env=self.s.env, capture_output=True, check=True, timeout=10).stdout
+        return win.pixels("memToday")
 
     def steady_pixels(self, win):
         """The pane's pixels once a repaint (of a window just made inactive, say) is over."""
@@ -126,8 +112,9 @@ class SyncTest(unittest.TestCase):
         self.file_b = entry_path(self.folder_b, year, month, day)
         self.app_a = self.s.start_orlune(diary=self.folder_a, name="a")
         self.app_b = self.s.start_orlune(diary=self.folder_b, name="b")
-        self.win_a, self.win_b = self.window_of(self.app_a), self.window_of(self.app_b)
-        self.s.run(["xdotool", "windowmove", "--sync", str(self.win_b.id), "870", "110"])
+        # Both windows bear the same title: each is found by its process.
+        self.win_a, self.win_b = self.app_a.main_window(), self.app_b.main_window()
+        self.win_b.move_to(870, 110)
 
     def conflict_while_paused(self, text_a, text_b, newer):
         """Both windows write the day while sync is paused; newer's file wins Syncthing's

@@ -34,11 +34,10 @@ import json
 import os
 import pwd
 import re
-import shutil
 import signal
 import subprocess
 
-from harness import Orlune, Window, orlune_executable, settings_text, wait_until
+from harness import Window, wait_until
 
 USER = "orlune-e2e"
 
@@ -222,21 +221,13 @@ class UserDesktop:
     def start_orlune(self, diary, chars_to_save=20, env=None, name="app"):
         """The program in a folder of the user's, with Orlune.ini beside it, run as the user."""
         folder = self.path(name)
-        os.makedirs(folder)
-        exe = os.path.join(folder, "Orlune")
-        shutil.copy2(orlune_executable(), exe)
-        with open(os.path.join(folder, "Orlune.ini"), "wb") as f:
-            f.write(settings_text(diary, chars_to_save))
-        self.own(folder)
-        self.own(diary)
-        log = open(os.path.join(folder, "output.log"), "wb")
-        try:
-            process = self.spawn([exe], env=env, stdout=log, stderr=subprocess.STDOUT, cwd=folder)
-        finally:
-            log.close()
-        program = Orlune(self.session, folder, exe, process)
-        self.session.programs.append(program)
-        return program
+
+        def hand_over():
+            self.own(folder)
+            self.own(diary)
+
+        return self.session.start_orlune(diary=diary, chars_to_save=chars_to_save, env=env,
+                                         folder=folder, spawn=self.spawn, prepare=hand_over)
 
 
 class Fcitx:
@@ -399,9 +390,7 @@ class Screen:
 
 
 def read_screen(session, x, y, width, height):
-    out = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d"
-                          % (width, height, x, y), "+repage", "-depth", "8", "ppm:-"],
-                         env=session.env, capture_output=True, timeout=30, check=True).stdout
+    out = session.grab(x, y, width, height, "ppm")
     match = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", out)
     w, h = int(match.group(1)), int(match.group(2))
     if (w, h) != (width, height):
