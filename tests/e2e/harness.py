@@ -745,9 +745,10 @@ class OrluneTestCase(unittest.TestCase):
     $ORLUNE_E2E_SHOTS (when set) named after the test."""
 
     watchdog = 120
+    screen = "1280x1024x24"
 
     def setUp(self):
-        self.s = Session(watchdog=self.watchdog)
+        self.s = Session(screen=self.screen, watchdog=self.watchdog)
         self.addCleanup(self.s.stop)
         self.addCleanup(self._shoot_on_failure)
         self.diary = self.s.path("diary")
