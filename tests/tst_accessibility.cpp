@@ -1,4 +1,5 @@
 #include "DiaryFixture.h"
+#include "WindowsLeft.h"
 #include "ui/CalendarAccessible.h"
 #include "ui/FolderTree.h"
 #include "ui/VersionDialog.h"
@@ -135,6 +136,7 @@ void tst_Accessibility::init()
 void tst_Accessibility::cleanup()
 {
     f.reset();
+    VERIFY_NO_WINDOW_LEFT_OPEN();
 }
 
 void tst_Accessibility::mainWindowControlsSpeakJapanese_data()

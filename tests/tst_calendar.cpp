@@ -1,5 +1,6 @@
 #include "DiaryFixture.h"
 #include "ScriptedPrompter.h"
+#include "WindowsLeft.h"
 #include "ui/Calendar.h"
 #include "ui/EConvertError.h"
 
@@ -135,8 +136,7 @@ private slots:
 void tst_Calendar::cleanup()
 {
     TCalendar::setTodayForTesting(QDate());
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        QVERIFY2(!widget->isVisible(), "a window was left open");
+    VERIFY_NO_WINDOW_LEFT_OPEN();
 }
 
 void tst_Calendar::laysOutMonth_data()

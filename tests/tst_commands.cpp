@@ -1,4 +1,5 @@
 #include "DiaryFixture.h"
+#include "WindowsLeft.h"
 #include "ui/VersionDialog.h"
 
 #include <QAction>
@@ -28,7 +29,7 @@ class tst_Commands : public QObject
 
 private slots:
     void init();
-    void cleanup() { f.reset(); }
+    void cleanup();
 
     void menusAndToolbarFollowTheDesign();
     void toolTipsShowTheShortHintAndShortcut_data();
@@ -299,6 +300,12 @@ void tst_Commands::printSetupRunsWithoutAPrinter()
     QCOMPARE(f->prompter.modalRuns, 1);
     QCOMPARE(f->prompter.modalTitles.value(0), QStringLiteral("プリンタの設定"));
     QCOMPARE(f->prompter.messages.size(), 0);
+}
+
+void tst_Commands::cleanup()
+{
+    f.reset();
+    VERIFY_NO_WINDOW_LEFT_OPEN();
 }
 
 QTEST_MAIN(tst_Commands)

@@ -1,4 +1,5 @@
 #include "ScriptedPrompter.h"
+#include "WindowsLeft.h"
 #include "storage/Exception.h"
 #include "ui/ErrorReport.h"
 #include "ui/YearMonthText.h"
@@ -10,6 +11,7 @@ class tst_ErrorReport : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { VERIFY_NO_WINDOW_LEFT_OPEN(); }
     void textGetsAFullStopAfterCharactersSortingAfterIt_data();
     void textGetsAFullStopAfterCharactersSortingAfterIt();
     void titleIsTheExecutableNameInitialCapital();

@@ -1,3 +1,4 @@
+#include "WindowsLeft.h"
 #include "ui/Icons.h"
 
 #include <QApplication>
@@ -107,6 +108,7 @@ class tst_Icons : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup() { VERIFY_NO_WINDOW_LEFT_OPEN(); }
     // First, before anything else in this process could load a plugin.
     void makesIconsWithoutImagePlugins();
     void matchesItsDrawingAtEveryBakedSize_data();

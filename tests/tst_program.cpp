@@ -8,6 +8,35 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+// Whether a process watches a file through inotify (its fdinfo names each watched inode): the
+// program watches the entries of its page once it has loaded them.
+bool watchesFile(qint64 pid, const QString &path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    const QByteArray inode = "ino:" + QByteArray::number(qulonglong(st.st_ino), 16) + ' ';
+    const QString fdinfo = u"/proc/%1/fdinfo"_qs.arg(pid);
+    const QStringList fds = QDir(fdinfo).entryList(QDir::Files);
+    for (const QString &fd : fds) {
+        QFile info(fdinfo + u'/' + fd);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n')) {
+            if (line.startsWith("inotify ") && line.contains(inode))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 // Runs the real program, copied beside its own settings file, as a user would start it.
 class tst_Program : public QObject
@@ -40,7 +69,13 @@ void tst_Program::startsShowsTodayAndSavesOnTerminate()
     program.setProcessEnvironment(env);
     program.start(exe, {});
     QVERIFY(program.waitForStarted(5000));
-    QTest::qWait(3000);
+    // The page is loaded once the program watches today's entry; a SIGTERM before would find
+    // nothing to save.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return program.state() != QProcess::Running || watchesFile(program.processId(), entry);
+        },
+        30000));
     QCOMPARE(program.state(), QProcess::Running);
     ::kill(pid_t(program.processId()), SIGTERM);
     QVERIFY(program.waitForFinished(10000));
