@@ -476,11 +476,13 @@ class Session:
         shutil.rmtree(self.root, ignore_errors=True)
 
     def spawn(self, args, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-              **kwargs):
+              stdin=subprocess.DEVNULL, **kwargs):
+        """Starts a process the session stops at its end: every process a test starts comes
+        through here."""
         full_env = dict(self.env)
         if env:
             full_env.update(env)
-        p = subprocess.Popen(args, env=full_env, stdin=subprocess.DEVNULL, stdout=stdout,
+        p = subprocess.Popen(args, env=full_env, stdin=stdin, stdout=stdout,
                              stderr=stderr, **kwargs)
         self._processes.append(p)
         return p
@@ -639,10 +641,8 @@ class Session:
         if self._clipboard_owner is not None:
             self._stop(self._clipboard_owner)
         # -quiet keeps xclip in the foreground, so it is ours to stop.
-        owner = subprocess.Popen(["xclip", "-selection", selection, "-i", "-quiet"],
-                                 env=self.env, stdin=subprocess.PIPE,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self._processes.append(owner)
+        owner = self.spawn(["xclip", "-selection", selection, "-i", "-quiet"],
+                           stdin=subprocess.PIPE)
         owner.stdin.write(text.encode("utf-8"))
         owner.stdin.close()
         self._clipboard_owner = owner
