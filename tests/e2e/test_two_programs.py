@@ -61,10 +61,12 @@ class TwoProgramsTest(OrluneTestCase):
         wait_until(lambda: read_bytes(self.entry) == diary_bytes(FIRST_A)
                    or self.boxes(self.app_a, self.win_a), 10, "the first program's save")
         self.shoot("first-saved")
-        self.no_box(self.app_a, self.win_a)
         self.assertEqual(read_bytes(self.entry), diary_bytes(FIRST_A))
         copies = {n: b for n, b in day_files(self.diary, self.day).items() if n != self.name}
         self.assertEqual(list(copies.values()), [diary_bytes(FIRST_B)])
+        # The first window tells where the second one's text went: a notice, not an error.
+        self.assertEqual(self.answer_box(self.app_a, self.win_a), "情報")
+        self.no_box(self.app_a, self.win_a)
 
         # Each then types having seen the other's text: no conflict, no further copy.
         wait_until(lambda: self.pane_text(self.win_b) == FIRST_A, 10,
