@@ -12,8 +12,9 @@ prefix=$home/.local
 program_dir=$prefix/lib/orlune
 installed=(
     "$program_dir/Orlune"
-    "$prefix/bin/Orlune"
+    "$prefix/bin/orlune"
     "$prefix/share/applications/orlune.desktop"
+    "$prefix/share/man/man1/orlune.1"
     "$prefix/share/icons/hicolor/scalable/apps/orlune.svg"
     "$prefix/share/metainfo/orlune.metainfo.xml"
 )
@@ -28,8 +29,8 @@ install_here() {
     for f in "${installed[@]}"; do
         [ -e "$f" ] || fail "not installed: $f"
     done
-    [ "$(readlink "$prefix/bin/Orlune")" = "../lib/orlune/Orlune" ] || fail "link is not relative"
-    [ -x "$prefix/bin/Orlune" ] || fail "link does not reach the program"
+    [ "$(readlink "$prefix/bin/orlune")" = "../lib/orlune/Orlune" ] || fail "link is not relative"
+    [ -x "$prefix/bin/orlune" ] || fail "link does not reach the program"
 }
 
 uninstall_here() {

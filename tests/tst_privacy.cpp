@@ -72,6 +72,7 @@ private slots:
     void temporaryIsPrivateAndBesideItsFile();
     void linkedEntryIsWrittenThroughAndStaysALink();
     void settingsFileKeepsItsMode();
+    void userSettingsFileIsPrivate();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -163,6 +164,16 @@ void tst_Privacy::settingsFileKeepsItsMode()
     QVERIFY(::chmod(QFile::encodeName(ini).constData(), 0640) == 0);
     ProfileFile(ini).writeInteger(u"Data"_qs, u"NumberOfCharsToSave"_qs, 30);
     QCOMPARE(modeOf(ini), mode_t(0640));
+}
+
+void tst_Privacy::userSettingsFileIsPrivate()
+{
+    const QString config = m_dir->filePath(u"config"_qs);
+    const QString ini = config + u"/orlune/Orlune.ini"_qs;
+    ProfileFile(ini, {QString(), true}).writeString(u"Data"_qs, u"Dir"_qs, u"/d"_qs);
+    QCOMPARE(modeOf(ini), mode_t(0600));
+    QCOMPARE(modeOf(config), mode_t(0700));
+    QCOMPARE(modeOf(QFileInfo(ini).path()), mode_t(0700));
 }
 
 QTEST_GUILESS_MAIN(tst_Privacy)

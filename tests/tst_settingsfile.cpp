@@ -30,6 +30,9 @@ private slots:
     void settingsFileIsBesideExecutable_data();
     void settingsFileIsBesideExecutable();
     void settingsFileFollowsRunningExecutable();
+    void choosesWhereSettingsLive_data();
+    void choosesWhereSettingsLive();
+    void userFileIsPrivateAndStartsFromDefaults();
     void readsSettings_data();
     void readsSettings();
     void cutsLongTextAtCharacterBoundary_data();
@@ -119,14 +122,87 @@ void tst_SettingsFile::settingsFileIsBesideExecutable()
 {
     QFETCH(QString, executable);
     QFETCH(QString, settings);
-    setExecutablePathForTesting(executable);
-    QCOMPARE(settingsFilePath(), settings);
+    QCOMPARE(besideSettingsPath(executable), settings);
 }
 
 void tst_SettingsFile::settingsFileFollowsRunningExecutable()
 {
     setExecutablePathForTesting(QString());
     QCOMPARE(settingsFilePath(), QCoreApplication::applicationFilePath() + u".ini"_qs);
+}
+
+void tst_SettingsFile::choosesWhereSettingsLive_data()
+{
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<bool>("besideExists");
+    QTest::addColumn<bool>("besideWritable");
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("defaults");
+    const QString home = u"/home/u/.config/orlune/"_qs;
+    // A copy on a stick, under ~/.local or in a build tree: beside, as ever.
+    QTest::newRow("new file in a writable folder")
+        << u"/media/stick/Orlune"_qs << false << false << true << u"/media/stick/Orlune.ini"_qs
+        << QString();
+    QTest::newRow("writable file in a locked folder")
+        << u"/opt/orlune/Orlune"_qs << true << true << false << u"/opt/orlune/Orlune.ini"_qs
+        << QString();
+    QTest::newRow("locked folder") << u"/opt/orlune/Orlune"_qs << false << false << false
+                                   << home + u"Orlune.ini"_qs << QString();
+    QTest::newRow("administrator's file")
+        << u"/opt/orlune/Orlune"_qs << true << false << true << home + u"Orlune.ini"_qs
+        << u"/opt/orlune/Orlune.ini"_qs;
+    // Root may write anywhere, but the package system owns /usr.
+    QTest::newRow("packaged, as root") << u"/usr/lib/orlune/Orlune"_qs << false << false << true
+                                       << home + u"Orlune.ini"_qs << QString();
+    QTest::newRow("packaged, administrator's file, as root")
+        << u"/usr/lib/orlune/Orlune"_qs << true << true << true << home + u"Orlune.ini"_qs
+        << u"/usr/lib/orlune/Orlune.ini"_qs;
+    QTest::newRow("under /usr/local") << u"/usr/local/lib/orlune/Orlune"_qs << false << false
+                                      << true << home + u"Orlune.ini"_qs << QString();
+    QTest::newRow("renamed copy") << u"/usr/lib/orlune/diary.bin"_qs << false << false << false
+                                  << home + u"diary.ini"_qs << QString();
+    QTest::newRow("only named like /usr") << u"/usrdata/Orlune"_qs << false << false << true
+                                          << u"/usrdata/Orlune.ini"_qs << QString();
+}
+
+void tst_SettingsFile::choosesWhereSettingsLive()
+{
+    QFETCH(QString, executable);
+    QFETCH(bool, besideExists);
+    QFETCH(bool, besideWritable);
+    QFETCH(bool, folderWritable);
+    QFETCH(QString, path);
+    QFETCH(QString, defaults);
+    const SettingsFiles chosen = chooseSettingsFiles(
+        {executable, besideExists, besideWritable, folderWritable, u"/home/u/.config"_qs});
+    QCOMPARE(chosen.path, path);
+    QCOMPARE(chosen.defaults, defaults);
+    QCOMPARE(chosen.perUser, path.startsWith(u"/home/"_qs));
+}
+
+void tst_SettingsFile::userFileIsPrivateAndStartsFromDefaults()
+{
+    const QString defaults = m_dir->filePath(u"admin.ini"_qs);
+    const QByteArray adminFile("; chosen by the administrator\r\n[Data]\r\nDir=/shared\r\n"
+                               "NumberOfCharsToSave=40\r\n");
+    WRITE_FILE(defaults, adminFile);
+    const QString own = m_dir->filePath(u"config/orlune/Orlune.ini"_qs);
+    ProfileFile file(own, {defaults, true});
+    QCOMPARE(file.readString(u"Data"_qs, u"Dir"_qs, QString()), u"/shared"_qs);
+
+    file.writeString(u"Data"_qs, u"Dir"_qs, u"/mine"_qs);
+    QCOMPARE(readFile(own),
+        QByteArray("; chosen by the administrator\r\n[Data]\r\nDir=/mine\r\n"
+                   "NumberOfCharsToSave=40\r\n"));
+    QCOMPARE(readFile(defaults), adminFile);
+    // The packaged program reads the user's file once there is one.
+    qputenv("XDG_CONFIG_HOME", m_dir->filePath(u"config"_qs).toLocal8Bit());
+    setExecutablePathForTesting(u"/usr/lib/orlune-absent/Orlune"_qs);
+    readSettings();
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(DiaryDir, u"/mine"_qs);
+    QCOMPARE(CharsToSave, 40);
 }
 
 void tst_SettingsFile::readsSettings_data()

@@ -384,8 +384,12 @@ void tst_SettingsForm::unstorableFolderNameStoresNothing()
 
 void tst_SettingsForm::failedWriteIsReportedAndTheDialogStillCloses()
 {
-    // A settings file in a folder that does not exist cannot be written.
-    const QString unwritable = m_dir->filePath(QStringLiteral("missing/Orlune.ini"));
+    // Beside a program whose folder is gone the user's own file is tried, and a configuration
+    // folder below a file cannot be made, even by root.
+    WRITE_FILE(m_dir->filePath(QStringLiteral("file")), "x");
+    const QString config = m_dir->filePath(QStringLiteral("file/config"));
+    const QString unwritable = config + QStringLiteral("/orlune/Orlune.ini");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
     setExecutablePathForTesting(m_dir->filePath(QStringLiteral("missing/Orlune")));
     TSettings dialog;
     ScriptedPrompter prompter;
@@ -396,6 +400,7 @@ void tst_SettingsForm::failedWriteIsReportedAndTheDialogStillCloses()
         return modal.result();
     });
     showSettings(dialog);
+    qunsetenv("XDG_CONFIG_HOME");
     QCOMPARE(prompter.messages.size(), 1);
     QCOMPARE(prompter.messages[0].text,
         errorReportText(unwritable + QStringLiteral(" に書き込めません")));

@@ -6,6 +6,7 @@
 #include "storage/FileFaults.h"
 #include "storage/IntegerText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -229,6 +230,19 @@ std::optional<QByteArray> readBytes(const QString &path)
     return file.readAll();
 }
 
+// Creates folder and whichever of its parents are missing, each readable by its owner alone.
+bool makePrivateFolders(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (info.exists() || info.isRoot() || !makePrivateFolders(info.absolutePath()))
+        return false;
+    return QDir().mkdir(
+               folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        || QFileInfo(folder).isDir();
+}
+
 // Puts the key line where it belongs: over the old one, at the end of its section, or in a
 // new section at the end of the file.
 void placeKeyLine(
@@ -260,12 +274,16 @@ void placeKeyLine(
 
 ProfileFile::ProfileFile(QString path) : m_path(std::move(path)) { }
 
+ProfileFile::ProfileFile(QString path, Options options)
+    : m_path(std::move(path)), m_options(std::move(options))
+{ }
+
 ProfileFile::~ProfileFile() = default;
 
 QString ProfileFile::readString(
     const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const std::optional<QByteArray> bytes = readBytes(m_path);
+    const std::optional<QByteArray> bytes = readBytes(readablePath());
     if (!bytes)
         return defaultValue;
     const std::optional<QString> value = findValue(*bytes, section, key);
@@ -285,21 +303,41 @@ void ProfileFile::writeString(const QString &section, const QString &key, const 
     if (m_failed || !isStorable(section) || !isStorable(key) || !isStorable(value))
         fail();
     QList<Line> lines;
-    if (QFileInfo::exists(m_path)) {
-        const std::optional<QByteArray> bytes = readBytes(m_path);
-        if (!bytes)
+    const QString source = readablePath();
+    if (QFileInfo::exists(source)) {
+        const std::optional<QByteArray> bytes = readBytes(source);
+        // The defaults are only a start: a user with no file of their own may still write.
+        if (!bytes && source == m_path)
             fail();
-        lines = splitLines(*bytes);
+        if (bytes)
+            lines = splitLines(*bytes);
     }
     placeKeyLine(lines, section, key, Cp932::encode(key + u'=' + valueForWriting(value)));
-    if (AtomicFile::replace(m_path, joinLines(lines), AtomicFile::kUmaskMode)
-        != AtomicFile::Result::Done)
+    const mode_t newFileMode = m_options.isPrivate ? mode_t(0600) : AtomicFile::kUmaskMode;
+    if (!makeFolder()
+        || AtomicFile::replace(m_path, joinLines(lines), newFileMode) != AtomicFile::Result::Done)
         fail();
 }
 
 void ProfileFile::writeInteger(const QString &section, const QString &key, int value)
 {
     writeString(section, key, QString::number(value));
+}
+
+QString ProfileFile::readablePath() const
+{
+    if (m_options.defaults.isEmpty() || QFileInfo::exists(m_path))
+        return m_path;
+    return m_options.defaults;
+}
+
+// The folder of a file in the user's own folder may not be there yet; anywhere else a missing
+// folder is a failed write.
+bool ProfileFile::makeFolder() const
+{
+    if (!m_options.isPrivate)
+        return true;
+    return makePrivateFolders(QFileInfo(m_path).absolutePath());
 }
 
 void ProfileFile::fail()

@@ -9,7 +9,16 @@
 class ProfileFile
 {
 public:
-    explicit ProfileFile(QString path); // touches no disk
+    // Options for a file kept apart from the program, in the user's own folder.
+    struct Options
+    {
+        QString defaults; // read while path does not exist, and the start of its first write
+        bool isPrivate = false; // created 0600, with missing folders 0700
+    };
+
+    // Neither touches the disk.
+    explicit ProfileFile(QString path);
+    ProfileFile(QString path, Options options);
     ~ProfileFile();
 
     // At most 2047 bytes of code page 932, cut at a character boundary.
@@ -24,7 +33,10 @@ public:
 
 private:
     [[noreturn]] void fail();
+    QString readablePath() const;
+    bool makeFolder() const;
 
     QString m_path;
+    Options m_options;
     bool m_failed = false;
 };

@@ -143,7 +143,7 @@ void TSettings::showEvent(QShowEvent *event)
 
 void TSettings::FormShow()
 {
-    ProfileFile file(settingsFilePath());
+    ProfileFile file = openSettingsFile();
     sedtNumberOfChars->setValue(
         file.readInteger(kSettingsSection, kCharsToSaveKey, kDefaultCharsToSave));
 }
@@ -153,7 +153,7 @@ void TSettings::OKBtnClick()
     const QString dir = ShellTreeView1->selectedPath();
     if (!isStorableSettingText(dir))
         throw Exception(unstorableFolderMessage(dir));
-    ProfileFile file(settingsFilePath());
+    ProfileFile file = openSettingsFile();
     file.writeString(kSettingsSection, kDirKey, dir);
     // Enter may press OK while a hand-typed number is still in the box.
     sedtNumberOfChars->bringIntoRange();

@@ -13,7 +13,7 @@ class TOKBottomDlg : public QDialog
 
 public:
     static inline const QString kSoftwareName = QStringLiteral("Orlune");
-    static inline const QString kVersion = QStringLiteral("Version 0.910");
+    static inline const QString kVersion = QStringLiteral("Version " ORLUNE_VERSION);
     static inline const QString kCopyright = QStringLiteral("Copyright (C) 2026 Orlune project");
 
     explicit TOKBottomDlg(QWidget *parent = nullptr);
