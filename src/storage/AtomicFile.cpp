@@ -88,7 +88,7 @@ bool AtomicFile::syncFolder(const QString &folder)
     const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    const bool ok = FileFaults::flush(fd) || errno == EINVAL || errno == ENOTSUP;
     ::close(fd);
     return ok;
 }
@@ -132,7 +132,7 @@ AtomicFile::Result AtomicFile::commit(
     StagedFile &staged, const std::function<void()> &beforeRename, struct stat *written)
 {
     const QString &path = staged.faultPath();
-    if (FileFaults::shouldFail(Step::Sync, path) || ::fsync(staged.fd()) != 0)
+    if (FileFaults::shouldFail(Step::Sync, path) || !FileFaults::flush(staged.fd()))
         return Result::WriteFailed;
     if (written && ::fstat(staged.fd(), written) != 0)
         return Result::WriteFailed;

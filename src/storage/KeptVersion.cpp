@@ -53,7 +53,7 @@ Made copy(const QString &from, const QString &to)
         ok = n > 0;
         done += ok ? n : 0;
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && FileFaults::flush(fd);
     ok = ::close(fd) == 0 && ok;
     if (!ok)
         ::unlink(QFile::encodeName(to).constData());
