@@ -77,6 +77,8 @@ public:
 
     QTemporaryDir root;
     QString diary;
+    // Made before the window and stopped after it, while the folders are still there.
+    EntryWriter writer;
     ScriptedPrompter prompter;
     std::unique_ptr<TfrmMain> window;
     std::unique_ptr<TSettings> settings;

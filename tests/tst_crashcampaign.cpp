@@ -40,6 +40,9 @@ class tst_CrashCampaign : public QObject
 
 private slots:
     void killsLeaveWholeEntriesAndNoLastingTemporary();
+
+private:
+    EntryWriter m_writer;
 };
 
 void tst_CrashCampaign::killsLeaveWholeEntriesAndNoLastingTemporary()

@@ -103,6 +103,7 @@ private slots:
     void loadShowsTheTextOfASaveInFlight();
 
 private:
+    EntryWriter m_writer;
     std::unique_ptr<QTemporaryDir> m_dir;
     QString entry() const { return DiaryDir + u"/2003/0105.txt"_qs; }
     QStringList entriesOfYear() const
