@@ -178,6 +178,9 @@ private:
         HeldVersion held(m_target);
         if (held.state() == HeldVersion::State::Absent)
             return takeFreeName();
+        // A folder or a device where the entry was is nothing to swap with.
+        if (held.state() == HeldVersion::State::Held && !S_ISREG(held.status().st_mode))
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
         if (held.state() == HeldVersion::State::Link
             || FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
             // A symbolic link arrived there: it is kept as its bytes, without a swap.
