@@ -144,6 +144,9 @@ bool sameVersion(const struct stat &a, const struct stat &b)
 class Placement
 {
 public:
+    // What one attempt came to: the new text is the entry, or the entry changed meanwhile.
+    enum class Attempt { Again, Placed };
+
     Placement(const QString &entryPath, StagedFile &staged, const QByteArray &bytes)
         : m_entryPath(entryPath)
         , m_staged(staged)
@@ -161,8 +164,7 @@ public:
             for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
                 if (FileFaults::shouldFail(Step::Rename, m_faultPath))
                     return failed(StorageMessages::cannotCreate(m_entryPath));
-                const Step step = m_swaps ? trySwap() : tryLookKeepRename();
-                if (step == Step::Renamed)
+                if ((m_swaps ? trySwap() : tryLookKeepRename()) == Attempt::Placed)
                     return finish();
             }
         } catch (const Exception &error) {
@@ -172,8 +174,7 @@ public:
     }
 
 private:
-    // Gives Step::Renamed once the new text is the entry, anything else to try again.
-    Step trySwap()
+    Attempt trySwap()
     {
         HeldVersion held(m_target);
         if (held.state() == HeldVersion::State::Absent)
@@ -185,16 +186,16 @@ private:
             || FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
             // A symbolic link arrived there: it is kept as its bytes, without a swap.
             m_swaps = false;
-            return Step::Exchange;
+            return Attempt::Again;
         }
         if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
                 native(m_target).constData(), RENAME_EXCHANGE)
             != 0) {
             if (errno == ENOENT) // deleted meanwhile: simply absent
-                return Step::Exchange;
+                return Attempt::Again;
             if (refusedFlags(errno)) {
                 m_swaps = false;
-                return Step::Exchange;
+                return Attempt::Again;
             }
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         }
@@ -206,7 +207,7 @@ private:
             = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusBeforeSwap());
         if (!isForeign(look, m_bytes)) {
             ::unlink(native(m_staged.path()).constData());
-            return Step::Renamed;
+            return Attempt::Placed;
         }
         try {
             m_kept = KeptVersion::keepTemporary(
@@ -216,7 +217,7 @@ private:
             throw;
         }
         FileFaults::pause(Step::Kept, m_faultPath);
-        return Step::Renamed;
+        return Attempt::Placed;
     }
 
     // Another writer's version could not be kept: it goes back to the entry's name, and the
@@ -231,7 +232,7 @@ private:
     }
 
     // Nothing at the entry: the new text takes the name unless something took it meanwhile.
-    Step takeFreeName()
+    Attempt takeFreeName()
     {
         FileFaults::pause(Step::Looked, m_faultPath);
         const QByteArray from = native(m_staged.path());
@@ -240,7 +241,7 @@ private:
             == 0)
             return placed();
         if (errno == EEXIST)
-            return Step::Exchange;
+            return Attempt::Again;
         if (!refusedFlags(errno))
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         // A link never replaces a name either.
@@ -249,21 +250,21 @@ private:
             return placed();
         }
         if (errno == EEXIST)
-            return Step::Exchange;
+            return Attempt::Again;
         if (::rename(from.constData(), to.constData()) != 0)
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         return placed();
     }
 
-    Step placed()
+    Attempt placed()
     {
         m_staged.markRenamed();
         takeWrittenStatus();
-        return Step::Renamed;
+        return Attempt::Placed;
     }
 
     // Where names cannot be swapped: look, keep, look again, rename.
-    Step tryLookKeepRename()
+    Attempt tryLookKeepRename()
     {
         const int fd
             = ::open(native(m_target).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -282,7 +283,7 @@ private:
         if (isForeign(look, m_bytes) && !wasKept(before)) {
             const QString kept = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
             if (kept.isEmpty())
-                return Step::Exchange; // deleted meanwhile: look again
+                return Attempt::Again; // deleted meanwhile: look again
             m_kept = kept;
             m_keptVersions.append(before);
             FileFaults::pause(Step::Kept, m_faultPath);
@@ -292,7 +293,7 @@ private:
         {
         };
         if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now))
-            return Step::Exchange;
+            return Attempt::Again;
         if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0)
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         return placed();
