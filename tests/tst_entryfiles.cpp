@@ -613,6 +613,10 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave_data()
         << Step::Link << u"rename"_qs << true << true << QStringList {u"arrived"_qs, u"first"_qs};
     QTest::newRow("deleted while its version is kept, no swap")
         << Step::Link << u"delete"_qs << true << true << QStringList();
+    // The kept link would be a second name of the rewritten entry: it goes, and the rewrite is
+    // kept.
+    QTest::newRow("rewritten in place once its version is kept, no swap")
+        << Step::Kept << u"in place"_qs << true << true << QStringList {u"rewritten"_qs};
     // A second Orlune's clean-up must not take what the swap handed back for a crash's leftover.
     QTest::newRow("another process clears leftovers while the writer judges")
         << Step::Looked << u"clear"_qs << false << false << QStringList();
@@ -644,6 +648,8 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave()
             return false;
         if (action == u"rename")
             *actionFailed = !renameOver(path, "arrived");
+        else if (action == u"in place")
+            *actionFailed = !writeFile(path, "rewritten");
         else if (action == u"delete")
             *actionFailed = !QFile::remove(path);
         else

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QList>
 #include <QScopeGuard>
+#include <QStringList>
 #include <QThread>
 
 #include <algorithm>
@@ -210,8 +211,10 @@ private:
             return Attempt::Placed;
         }
         try {
-            m_kept = KeptVersion::keepTemporary(
+            const QString kept = KeptVersion::keepTemporary(
                 m_staged.path(), held.fd(), m_target, QDateTime::currentDateTime());
+            if (!kept.isEmpty())
+                m_keptFiles.append(kept);
         } catch (const Exception &) {
             swapBack();
             throw;
@@ -280,11 +283,12 @@ private:
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const EntryLedger::Look look = EntryLedger::instance().lookAt(m_entryPath, fd, before);
         FileFaults::pause(Step::Looked, m_faultPath);
+        QString keptNow;
         if (isForeign(look, m_bytes) && !wasKept(before)) {
-            const QString kept = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
-            if (kept.isEmpty())
+            keptNow = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
+            if (keptNow.isEmpty())
                 return Attempt::Again; // deleted meanwhile: look again
-            m_kept = kept;
+            m_keptFiles.append(keptNow);
             m_keptVersions.append(before);
             FileFaults::pause(Step::Kept, m_faultPath);
         }
@@ -292,11 +296,31 @@ private:
         struct stat now
         {
         };
-        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now))
+        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now)) {
+            undoKeep(keptNow, before);
             return Attempt::Again;
-        if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0)
+        }
+        if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0) {
+            undoKeep(keptNow, before);
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        }
         return placed();
+    }
+
+    // The entry still is the very file just kept (rewritten in place, or not replaced after
+    // all): the copy goes, since the next look keeps it afresh, and no name stays a second name
+    // of the entry.
+    void undoKeep(const QString &kept, const struct stat &version)
+    {
+        struct stat entry
+        {
+        };
+        if (kept.isEmpty() || ::stat(native(m_target).constData(), &entry) != 0
+            || entry.st_dev != version.st_dev || entry.st_ino != version.st_ino)
+            return;
+        ::unlink(native(kept).constData());
+        m_keptVersions.removeLast();
+        m_keptFiles.removeLast();
     }
 
     bool wasKept(const struct stat &version) const
@@ -314,11 +338,12 @@ private:
             EntryLedger::instance().rememberFile(m_entryPath, m_written, m_bytes);
         // The new name is only durable once the folder itself is on disk.
         if (!AtomicFile::syncFolder(m_staged.folder()))
-            return {m_kept, StorageMessages::writeError()};
-        return {m_kept, QString()};
+            return {keptFile(), StorageMessages::writeError()};
+        return {keptFile(), QString()};
     }
 
-    EntryPlacement::Placed failed(const QString &message) const { return {m_kept, message}; }
+    QString keptFile() const { return m_keptFiles.isEmpty() ? QString() : m_keptFiles.last(); }
+    EntryPlacement::Placed failed(const QString &message) const { return {keptFile(), message}; }
 
     const QString &m_entryPath;
     StagedFile &m_staged;
@@ -326,7 +351,8 @@ private:
     const QString m_target;
     const QString m_faultPath;
     bool m_swaps = true;
-    QString m_kept;
+    // Every version kept by this save, the last one told in the outcome.
+    QStringList m_keptFiles;
     QList<struct stat> m_keptVersions;
     struct stat m_written = {};
     bool m_haveWritten = false;
