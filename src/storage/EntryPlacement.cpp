@@ -5,6 +5,7 @@
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/KeptVersion.h"
+#include "storage/ReadFile.h"
 #include "storage/StagedFile.h"
 #include "storage/StorageMessages.h"
 
@@ -19,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -135,11 +137,16 @@ bool isForeign(const EntryLedger::Look &look, const QByteArray &bytes)
     return look.standing == EntryLedger::Standing::Foreign && !(look.bytes && *look.bytes == bytes);
 }
 
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The change time too: a rewrite that restores the size and the modification time is seen.
 bool sameVersion(const struct stat &a, const struct stat &b)
 {
-    // Not the change time: keeping the version by a hard link changes it.
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
-        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+        && sameTime(a.st_mtim, b.st_mtim) && sameTime(a.st_ctim, b.st_ctim);
 }
 
 class Placement
@@ -224,14 +231,22 @@ private:
     }
 
     // Another writer's version could not be kept: it goes back to the entry's name, and the
-    // new text back under the temporary one, so nothing is replaced unkept.
+    // new text back under the temporary one, so nothing is replaced unkept. If another writer
+    // wrote into the new text's file while it was the entry, that file is left beside the entry
+    // as a leftover, which the next save's clean-up keeps.
     void swapBack()
     {
         if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
                 native(m_target).constData(), RENAME_EXCHANGE)
                 == 0
-            && StagedFile::isNamed(m_staged.fd(), m_staged.path()))
+            && StagedFile::isNamed(m_staged.fd(), m_staged.path()) && stagedHoldsNewText())
             m_staged.markRenamed(false);
+    }
+
+    bool stagedHoldsNewText() const
+    {
+        return ::lseek(m_staged.fd(), 0, SEEK_SET) == 0
+            && ReadFile::readUpTo(m_staged.fd(), m_bytes.size()) == m_bytes;
     }
 
     // Nothing at the entry: the new text takes the name unless something took it meanwhile.
@@ -284,22 +299,20 @@ private:
         const EntryLedger::Look look = EntryLedger::instance().lookAt(m_entryPath, fd, before);
         FileFaults::pause(Step::Looked, m_faultPath);
         QString keptNow;
-        if (isForeign(look, m_bytes) && !wasKept(before)) {
+        if (isForeign(look, m_bytes) && !wasKept(before, look.bytes)) {
             keptNow = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
             if (keptNow.isEmpty())
                 return Attempt::Again; // deleted meanwhile: look again
             m_keptFiles.append(keptNow);
-            m_keptVersions.append(before);
+            m_keptVersions.append({before, look.bytes});
             FileFaults::pause(Step::Kept, m_faultPath);
         }
         // Looked at again right before the rename: a version that came meanwhile is kept first.
         struct stat now
         {
         };
-        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now)) {
-            undoKeep(keptNow, before);
+        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now))
             return Attempt::Again;
-        }
         if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0) {
             undoKeep(keptNow, before);
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
@@ -307,26 +320,28 @@ private:
         return placed();
     }
 
-    // The entry still is the very file just kept (rewritten in place, or not replaced after
-    // all): the copy goes, since the next look keeps it afresh, and no name stays a second name
-    // of the entry.
+    // The rename failed while the entry still is the very file just kept: the copy goes, since
+    // the retry keeps it afresh.
     void undoKeep(const QString &kept, const struct stat &version)
     {
         struct stat entry
         {
         };
         if (kept.isEmpty() || ::stat(native(m_target).constData(), &entry) != 0
-            || entry.st_dev != version.st_dev || entry.st_ino != version.st_ino)
+            || !sameVersion(entry, version))
             return;
         ::unlink(native(kept).constData());
         m_keptVersions.removeLast();
         m_keptFiles.removeLast();
     }
 
-    bool wasKept(const struct stat &version) const
+    // This save kept that version already: the same bytes (only touched since), or the same
+    // file unchanged where its bytes could not be read.
+    bool wasKept(const struct stat &version, const std::optional<QByteArray> &bytes) const
     {
-        return std::any_of(m_keptVersions.cbegin(), m_keptVersions.cend(),
-            [&](const struct stat &kept) { return sameVersion(kept, version); });
+        return std::any_of(m_keptVersions.cbegin(), m_keptVersions.cend(), [&](const Kept &kept) {
+            return bytes && kept.bytes ? *bytes == *kept.bytes : sameVersion(kept.version, version);
+        });
     }
 
     void takeWrittenStatus() { m_haveWritten = ::fstat(m_staged.fd(), &m_written) == 0; }
@@ -353,7 +368,12 @@ private:
     bool m_swaps = true;
     // Every version kept by this save, the last one told in the outcome.
     QStringList m_keptFiles;
-    QList<struct stat> m_keptVersions;
+    struct Kept
+    {
+        struct stat version;
+        std::optional<QByteArray> bytes;
+    };
+    QList<Kept> m_keptVersions;
     struct stat m_written = {};
     bool m_haveWritten = false;
 };
