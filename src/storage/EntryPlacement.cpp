@@ -103,18 +103,14 @@ public:
             ::lstat(native(path).constData(), &m_st);
         }
     }
-    // The status to judge it by: the swap itself changed its change time.
-    struct stat statusBeforeSwap() const
+    // Its status now: the swap changed its change time, so its bytes are compared with what
+    // the ledger remembers, on this thread, off the typing.
+    struct stat statusNow() const
     {
         struct stat now
         {
         };
-        if (m_fd < 0 || ::fstat(m_fd, &now) != 0)
-            return m_st;
-        if (now.st_size == m_st.st_size && now.st_mtim.tv_sec == m_st.st_mtim.tv_sec
-            && now.st_mtim.tv_nsec == m_st.st_mtim.tv_nsec)
-            now.st_ctim = m_st.st_ctim;
-        return now;
+        return m_fd >= 0 && ::fstat(m_fd, &now) == 0 ? now : m_st;
     }
 
 private:
@@ -212,7 +208,7 @@ private:
         held.holdInstead(m_staged.path());
         FileFaults::pause(Step::Looked, m_faultPath);
         const EntryLedger::Look look
-            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusBeforeSwap());
+            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusNow());
         if (!isForeign(look, m_bytes)) {
             ::unlink(native(m_staged.path()).constData());
             return Attempt::Placed;
