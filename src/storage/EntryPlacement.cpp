@@ -186,9 +186,10 @@ private:
         // A folder or a device where the entry was is nothing to swap with.
         if (held.state() == HeldVersion::State::Held && !S_ISREG(held.status().st_mode))
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
-        if (held.state() == HeldVersion::State::Link
-            || FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
-            // A symbolic link arrived there: it is kept as its bytes, without a swap.
+        // A symbolic link arrived there since the save was staged (see arrivedAsLink).
+        if (held.state() == HeldVersion::State::Link)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        if (FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
             m_swaps = false;
             return Attempt::Again;
         }
@@ -232,10 +233,18 @@ private:
     // as a leftover, which the next save's clean-up keeps.
     void swapBack()
     {
-        if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
-                native(m_target).constData(), RENAME_EXCHANGE)
-                == 0
-            && StagedFile::isNamed(m_staged.fd(), m_staged.path()) && stagedHoldsNewText())
+        const QByteArray temporary = native(m_staged.path());
+        const QByteArray entry = native(m_target);
+        if (::renameat2(
+                AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_EXCHANGE)
+            != 0) {
+            // The new text was deleted meanwhile: the other version takes the free name again.
+            if (errno == ENOENT)
+                ::renameat2(
+                    AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_NOREPLACE);
+            return;
+        }
+        if (StagedFile::isNamed(m_staged.fd(), m_staged.path()) && stagedHoldsNewText())
             m_staged.markRenamed(false);
     }
 
@@ -280,6 +289,8 @@ private:
     // Where names cannot be swapped: look, keep, look again, rename.
     Attempt tryLookKeepRename()
     {
+        if (arrivedAsLink())
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const int fd
             = ::open(native(m_target).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0 && errno == ENOENT)
@@ -314,6 +325,17 @@ private:
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         }
         return placed();
+    }
+
+    // The file this save was staged for became a symbolic link since: the save fails rather
+    // than replace the link, since a newer save may already be on its way through it; the next
+    // save follows the link.
+    bool arrivedAsLink() const
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(native(m_target).constData(), &st) == 0 && S_ISLNK(st.st_mode);
     }
 
     // The rename failed while the entry still is the very file just kept: the copy goes, since
