@@ -75,6 +75,7 @@ private slots:
     void userSettingsFileIsPrivate();
 
 private:
+    EntryWriter m_writer;
     std::unique_ptr<QTemporaryDir> m_dir;
     mode_t m_umask = 0;
 };

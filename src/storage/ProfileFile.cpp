@@ -5,6 +5,7 @@
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/IntegerText.h"
+#include "storage/StorageMessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -343,5 +344,5 @@ bool ProfileFile::makeFolder() const
 void ProfileFile::fail()
 {
     m_failed = true;
-    throw Exception(QStringLiteral("%1 に書き込めません").arg(m_path));
+    throw Exception(StorageMessages::cannotWrite(m_path));
 }
