@@ -99,6 +99,8 @@ public:
 signals:
     // Kept-version notices wait and the person has paused typing (or left the pane).
     void keptNoticesDue();
+    // Following the page on the watcher's timer failed (an entry that cannot be read).
+    void followFailed(const QString &message);
 
 private:
     struct Unsaved
@@ -107,19 +109,33 @@ private:
         QString path;
         QString text;
         bool failed = false; // false: handed to the writer, outcome not yet taken
+        QString error; // why it failed
     };
 
     void assertThread() const;
-    void loadPanes();
+    TextPane &today() const;
+    void keepTyping(QStringList &errors);
+    void loadPanes(int first, QStringList &errors);
     void loadPane(int index);
-    bool saveToday(const QString &text);
-    void save(const QDate &date, const QString &text);
+    QString pathOfPane(int index) const;
+    static QString entryPathOf(const QDate &date);
+    static bool entryExists(const QString &path);
+    void showToday(const QString &text);
+    void refuseToday();
+    void allowTyping(bool allowed);
+    void saveToday(const QString &text);
+    bool save(const QDate &date, const QString &text);
     void retryFailed(QStringList &errors);
+    void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
     void noteKeptVersion(const QString &entry, const QString &kept);
+    void forgetSeen(const QString &path);
+    void followDue();
     void watchPage();
     void retainKnown();
-    qsizetype unsavedIndex(const QDate &date) const;
+    qsizetype unsavedIndex(const QString &path) const;
+    qsizetype failedIndex(const QDate &date) const;
+    static QList<Rescue> rescue(const QList<Unsaved> &lost);
 
     std::array<TextPane *, kPaneCount> m_panes;
     QDate m_date;
@@ -128,6 +144,10 @@ private:
     // Pane 0's text as last loaded from disk or handed to the writer; none when unknown.
     std::optional<QString> m_todayOnDisk;
     bool m_typingAllowed = true;
+    bool m_loading = false;
+    bool m_terminating = false;
+    // Saves handed to the writer whose outcome is not taken yet, and saves that failed (the
+    // shown day's failure is typing in pane 0 instead).
     QList<Unsaved> m_unsaved;
     QStringList m_keptNotices;
     QFileSystemWatcher *m_watcher = nullptr;
