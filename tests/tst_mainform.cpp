@@ -596,7 +596,7 @@ void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
     w.memToday->moveCursor(QTextCursor::End);
     QTest::keyClicks(w.memToday, QStringLiteral(" typed"));
     QVERIFY(f.writeEntry(2026, 12, 8, "theirs"));
-    w.followChangesElsewhere();
+    w.page().followChangesElsewhere();
     QCOMPARE(w.memToday->text(), u"mine typed"_qs);
     if (terminate)
         w.closeForTermination();
