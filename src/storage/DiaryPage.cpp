@@ -98,7 +98,9 @@ void DiaryPage::loadDate(const QDate &date)
 {
     assertThread();
     QStringList errors;
-    // Typing that is not on disk belongs to the day it was written for.
+    // A failure the writer met for the day shown so far makes its text typing again, and
+    // typing that is not on disk belongs to the day it was written for.
+    noteWriterOutcomes(errors);
     if (m_date.isValid() && hasUnsavedTyping())
         keepTyping(errors);
     m_date = date;
@@ -496,61 +498,95 @@ void DiaryPage::folderChanged()
 void DiaryPage::close()
 {
     assertThread();
+    // Saves that failed before are retried below, so their errors are not news yet.
+    settleWriter();
     QStringList errors;
-    if (hasUnsavedTyping()) {
+    const bool typing = hasUnsavedTyping();
+    if (typing) {
         try {
             saveToday(today().text());
         } catch (const std::exception &error) {
             errors << messageOf(error);
         }
     }
-    retryFailed(errors);
+    QList<Unsaved> lost = retryFailed(typing);
     EntryWriter::instance().waitForAll();
     noteWriterOutcomes(errors);
-    // A failure the writer reported for the shown day is typing in pane 0 again.
+    for (Unsaved &unsaved : lost) {
+        if (!unsaved.error.isEmpty()) {
+            errors << unsaved.error;
+            m_unsaved << unsaved;
+        }
+    }
+    // What is neither typing nor retried: kept where the person is told of it at the next start.
+    lost.removeIf([](const Unsaved &unsaved) { return !unsaved.error.isEmpty(); });
+    const QList<Rescue> rescued = rescue(lost);
+    for (qsizetype i = 0; i < rescued.size(); ++i) {
+        if (!rescued[i].file.isEmpty())
+            continue;
+        errors << rescued[i].error;
+        m_unsaved << lost[i];
+    }
     if (!errors.isEmpty())
         raise(errors);
 }
 
-void DiaryPage::retryFailed(QStringList &errors)
+void DiaryPage::settleWriter()
 {
-    const QList<Unsaved> failed = m_unsaved;
-    for (const Unsaved &unsaved : failed) {
-        if (!unsaved.failed)
+    EntryWriter::instance().waitForAll();
+    QStringList retried;
+    noteWriterOutcomes(retried);
+}
+
+QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
+{
+    QList<Unsaved> failed;
+    m_unsaved.removeIf([&failed](const Unsaved &unsaved) {
+        if (unsaved.failed)
+            failed << unsaved;
+        return unsaved.failed;
+    });
+    QList<Unsaved> lost;
+    for (Unsaved &unsaved : failed) {
+        // Beside other typing in pane 0 for the same day, neither text may replace the other.
+        if (todayTyping && unsaved.date == m_date) {
+            unsaved.error.clear();
+            lost << unsaved;
             continue;
+        }
         try {
-            // Into the folder now chosen: the one it failed in may be the reason.
-            if (!save(unsaved.date, unsaved.text))
-                errors << QString();
+            // Into the folder now chosen: the one it failed in may be the reason. A read-only
+            // entry ends the save quietly, as it always does.
+            save(unsaved.date, unsaved.text);
         } catch (const std::exception &error) {
-            errors << messageOf(error);
+            unsaved.error = messageOf(error);
+            lost << unsaved;
         }
     }
-    errors.removeAll(QString());
+    return lost;
 }
 
 QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
 {
     assertThread();
-    m_terminating = true;
     m_followTimer->stop();
+    try {
+        settleWriter();
+    } catch (...) {
+        // What the writer met is asked again below.
+    }
+    m_terminating = true;
     QList<Unsaved> lost;
-    const auto attempt = [&](const QDate &date, const QString &text) {
+    const bool typing = hasUnsavedTyping();
+    if (typing) {
         try {
-            save(date, text);
+            save(m_date, today().text());
         } catch (const std::exception &error) {
-            lost << Unsaved {date, QString(), text, true, messageOf(error)};
+            lost << Unsaved {m_date, m_paths[0], today().text(), true, messageOf(error)};
         }
-    };
-    if (hasUnsavedTyping())
-        attempt(m_date, today().text());
-    const QList<Unsaved> failed = m_unsaved;
-    m_unsaved.removeIf([](const Unsaved &unsaved) { return unsaved.failed; });
-    for (const Unsaved &unsaved : failed) {
-        if (unsaved.failed)
-            attempt(unsaved.date, unsaved.text);
     }
     try {
+        lost << retryFailed(typing);
         EntryWriter::instance().waitForAll();
         QStringList errors;
         noteWriterOutcomes(errors);

@@ -125,7 +125,10 @@ private:
     void allowTyping(bool allowed);
     void saveToday(const QString &text);
     bool save(const QDate &date, const QString &text);
-    void retryFailed(QStringList &errors);
+    // Hands every failed save to the writer again; returns those it could not take, and
+    // those of the shown day when pane 0 holds other typing.
+    QList<Unsaved> retryFailed(bool todayTyping);
+    void settleWriter();
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
     void noteKeptVersion(const QString &entry, const QString &kept);
