@@ -40,6 +40,12 @@ QString messageOf(const std::exception &error)
     return QString::fromLocal8Bit(error.what());
 }
 
+// The diary folder an entry file lies in (its year folder's parent).
+QString folderOfEntry(const QString &path)
+{
+    return QFileInfo(QFileInfo(path).path()).path();
+}
+
 // The date an entry file stands for: its year folder and its MMDD name.
 QDate dateOfEntry(const QString &path)
 {
@@ -116,7 +122,8 @@ void DiaryPage::keepTyping(QStringList &errors)
         saveToday(text);
     } catch (const std::exception &error) {
         errors << messageOf(error);
-        m_unsaved.append(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back()});
+        m_unsaved.append(
+            Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
     }
 }
 
@@ -260,12 +267,13 @@ bool DiaryPage::hasUnsavedTyping() const
 
 void DiaryPage::saveToday(const QString &text)
 {
-    if (save(m_date, text) && m_folder == DiaryDir)
+    if (save(m_date, text, DiaryDir) && m_folder == DiaryDir)
         m_todayOnDisk = text;
 }
 
-bool DiaryPage::save(const QDate &date, const QString &text)
+bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
 {
+    const QScopedValueRollback diary(DiaryDir, folder);
     // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
     const SavedEntry saved = saveCurrentEntry(text, date.year(), date.month(), date.day());
     if (!saved.onDisk)
@@ -273,9 +281,9 @@ bool DiaryPage::save(const QDate &date, const QString &text)
     const QString path = entryPathOf(date);
     const qsizetype known = unsavedIndex(path);
     if (known >= 0)
-        m_unsaved[known] = Unsaved {date, path, text, false, QString()};
+        m_unsaved[known] = Unsaved {date, path, text, false, QString(), folder};
     else
-        m_unsaved.append(Unsaved {date, path, text, false, QString()});
+        m_unsaved.append(Unsaved {date, path, text, false, QString(), folder});
     return true;
 }
 
@@ -323,8 +331,7 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
     // A newer save of the entry is on its way and holds the typing.
     if (known >= 0 && m_unsaved[known].text != text && !m_unsaved[known].failed)
         return;
-    if (known >= 0)
-        m_unsaved.removeAt(known);
+    const QString folder = known >= 0 ? m_unsaved.takeAt(known).folder : folderOfEntry(path);
     if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
         // The shown day: the pane holds the text (or typing made since), which is not on disk.
         if (m_todayOnDisk == text) {
@@ -341,7 +348,7 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
             return;
         }
     }
-    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error});
+    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
 }
 
 void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
@@ -376,8 +383,10 @@ qsizetype DiaryPage::unsavedIndex(const QString &path) const
 
 qsizetype DiaryPage::failedIndex(const QDate &date) const
 {
+    // Only a failure in the folder shown: another folder's text is retried there.
+    const QString path = entryPathOf(date);
     for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
-        if (m_unsaved[i].failed && m_unsaved[i].date == date)
+        if (m_unsaved[i].failed && m_unsaved[i].path == path)
             return i;
     }
     return -1;
@@ -555,15 +564,28 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
             continue;
         }
         try {
-            // Into the folder now chosen: the one it failed in may be the reason. A read-only
-            // entry ends the save quietly, as it always does.
-            save(unsaved.date, unsaved.text);
+            retry(unsaved);
         } catch (const std::exception &error) {
             unsaved.error = messageOf(error);
             lost << unsaved;
         }
     }
     return lost;
+}
+
+void DiaryPage::retry(const Unsaved &unsaved)
+{
+    // A failed save goes to the folder it was written in while that one is usable.
+    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty()) {
+        save(unsaved.date, unsaved.text, unsaved.folder);
+        return;
+    }
+    // Else to the folder now chosen, where an entry the page showed is still another text:
+    // it is kept beside the retried one.
+    const QString path = entryPathOf(unsaved.date);
+    if (path != unsaved.path)
+        forgetSeen(path);
+    save(unsaved.date, unsaved.text, DiaryDir);
 }
 
 QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
@@ -580,9 +602,9 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
     const bool typing = hasUnsavedTyping();
     if (typing) {
         try {
-            save(m_date, today().text());
+            save(m_date, today().text(), DiaryDir);
         } catch (const std::exception &error) {
-            lost << Unsaved {m_date, m_paths[0], today().text(), true, messageOf(error)};
+            lost << Unsaved {m_date, m_paths[0], today().text(), true, messageOf(error), DiaryDir};
         }
     }
     try {

@@ -110,6 +110,7 @@ private:
         QString text;
         bool failed = false; // false: handed to the writer, outcome not yet taken
         QString error; // why it failed
+        QString folder; // the diary folder it was written for
     };
 
     void assertThread() const;
@@ -124,7 +125,8 @@ private:
     void refuseToday();
     void allowTyping(bool allowed);
     void saveToday(const QString &text);
-    bool save(const QDate &date, const QString &text);
+    bool save(const QDate &date, const QString &text, const QString &folder);
+    void retry(const Unsaved &unsaved);
     // Hands every failed save to the writer again; returns those it could not take, and
     // those of the shown day when pane 0 holds other typing.
     QList<Unsaved> retryFailed(bool todayTyping);
