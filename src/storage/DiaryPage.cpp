@@ -1,0 +1,600 @@
+#include "DiaryPage.h"
+
+#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
+#include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
+#include "storage/Exception.h"
+#include "storage/RescueFiles.h"
+#include "storage/Settings.h"
+#include "storage/TextPane.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QScopedValueRollback>
+#include <QThread>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+// Takes what loadEntryFile would show, so the page decides what pane 0 gets.
+class TextHolder : public TextPane
+{
+public:
+    explicit TextHolder(QString text) : m_text(std::move(text)) { }
+    QString text() const override { return m_text; }
+    void setText(const QString &text) override { m_text = text; }
+
+private:
+    QString m_text;
+};
+
+QString messageOf(const std::exception &error)
+{
+    if (const auto *own = dynamic_cast<const Exception *>(&error))
+        return own->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+// The date an entry file stands for: its year folder and its MMDD name.
+QDate dateOfEntry(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString day = file.completeBaseName();
+    return QDate(
+        QFileInfo(file.path()).fileName().toInt(), day.left(2).toInt(), day.mid(2).toInt());
+}
+
+[[noreturn]] void raise(QStringList errors)
+{
+    errors.removeDuplicates();
+    throw Exception(errors.join(QLatin1Char('\n')));
+}
+
+} // namespace
+
+DiaryPage::DiaryPage(const std::array<TextPane *, kPaneCount> &panes, QObject *parent)
+    : QObject(parent), m_panes(panes)
+{
+    m_watcher = new QFileSystemWatcher(this);
+    m_followTimer = new QTimer(this);
+    m_followTimer->setSingleShot(true);
+    m_followTimer->setInterval(kFollowDelayMs);
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeDelayMs);
+    connect(
+        m_watcher, &QFileSystemWatcher::fileChanged, m_followTimer, qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_followTimer,
+        qOverload<>(&QTimer::start));
+    connect(m_followTimer, &QTimer::timeout, this, &DiaryPage::followDue);
+    connect(m_noticeTimer, &QTimer::timeout, this, &DiaryPage::keptNoticesDue);
+}
+
+DiaryPage::~DiaryPage()
+{
+    assertThread();
+    EntryWriter::instance().waitForAll();
+    EntryWriter::instance().takeOutcomes();
+}
+
+void DiaryPage::assertThread() const
+{
+    Q_ASSERT_X(QThread::currentThread() == thread(), "DiaryPage", "called off the GUI thread");
+}
+
+TextPane &DiaryPage::today() const
+{
+    return *m_panes[0];
+}
+
+// --- Loading ---
+
+void DiaryPage::loadDate(const QDate &date)
+{
+    assertThread();
+    QStringList errors;
+    // Typing that is not on disk belongs to the day it was written for.
+    if (m_date.isValid() && hasUnsavedTyping())
+        keepTyping(errors);
+    m_date = date;
+    loadPanes(0, errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::keepTyping(QStringList &errors)
+{
+    const QString text = today().text();
+    try {
+        saveToday(text);
+    } catch (const std::exception &error) {
+        errors << messageOf(error);
+        m_unsaved.append(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back()});
+    }
+}
+
+void DiaryPage::loadPanes(int first, QStringList &errors)
+{
+    const QScopedValueRollback loading(m_loading, true);
+    // A settings dialog opened from pane 0's notification may have chosen another folder.
+    for (int round = 0; round < 2 && (round == 0 || m_folder != DiaryDir); ++round) {
+        m_folder = DiaryDir;
+        for (int i = 0; i < kPaneCount; ++i)
+            m_paths[i] = pathOfPane(i);
+        for (int i = first; i < kPaneCount; ++i) {
+            try {
+                loadPane(i);
+            } catch (const std::exception &error) {
+                errors << messageOf(error);
+                // A failing pane 0 stays empty and shut; from another pane on, the page keeps
+                // what it showed, as an interrupted load always has.
+                if (i > 0)
+                    break;
+                refuseToday();
+            }
+        }
+    }
+    retainKnown();
+    watchPage();
+}
+
+QString DiaryPage::pathOfPane(int index) const
+{
+    // With no diary folder there is nothing to look for, not even at the root.
+    if (DiaryDir.isEmpty() || !m_date.isValid())
+        return QString();
+    return entryFilePath(m_date.year() - index, m_date.month(), m_date.day());
+}
+
+QString DiaryPage::entryPathOf(const QDate &date)
+{
+    return entryFilePath(date.year(), date.month(), date.day());
+}
+
+bool DiaryPage::entryExists(const QString &path)
+{
+    return !path.isEmpty()
+        && (isSavePending(path)
+            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile()));
+}
+
+void DiaryPage::loadPane(int index)
+{
+    const QString &path = m_paths[index];
+    if (index > 0) {
+        if (entryExists(path))
+            loadEntryFile(*m_panes[index], path);
+        else {
+            m_panes[index]->clearText();
+            if (!path.isEmpty())
+                EntryLedger::instance().rememberAbsent(path);
+        }
+        return;
+    }
+    m_todayOnDisk.reset();
+    allowTyping(true);
+    // A save of this day that failed shows again, as typing not yet on disk. The file is not
+    // read: what was seen of it before decides whether the retry keeps it.
+    const qsizetype failed = failedIndex(m_date);
+    if (failed >= 0) {
+        showToday(m_unsaved.takeAt(failed).text);
+        return;
+    }
+    TextHolder onDisk(today().text());
+    if (entryExists(path))
+        loadEntryFile(onDisk, path);
+    else {
+        onDisk.setText(QString());
+        if (!path.isEmpty())
+            EntryLedger::instance().rememberAbsent(path);
+    }
+    m_todayOnDisk = onDisk.text();
+    showToday(onDisk.text());
+}
+
+void DiaryPage::showToday(const QString &text)
+{
+    if (today().text() == text)
+        return;
+    if (text.isEmpty())
+        today().clearText();
+    else
+        today().setText(text);
+}
+
+void DiaryPage::refuseToday()
+{
+    m_todayOnDisk.reset();
+    allowTyping(false);
+    today().clearText();
+}
+
+void DiaryPage::allowTyping(bool allowed)
+{
+    if (m_typingAllowed == allowed)
+        return;
+    m_typingAllowed = allowed;
+    today().setTypingAllowed(allowed);
+}
+
+// --- Saving ---
+
+void DiaryPage::typed()
+{
+    assertThread();
+    // A notice waits while the person types, so that no keystroke lands in its box.
+    if (!m_keptNotices.isEmpty())
+        m_noticeTimer->start();
+    // A load is not typing: it never writes.
+    if (m_loading || !hasUnsavedTyping())
+        return;
+    const QString text = today().text();
+    const qsizetype length = diaryTextByteLength(text);
+    if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
+        return;
+    saveToday(text);
+}
+
+void DiaryPage::leave()
+{
+    assertThread();
+    if (!m_loading && hasUnsavedTyping())
+        saveToday(today().text());
+}
+
+bool DiaryPage::hasUnsavedTyping() const
+{
+    assertThread();
+    return m_typingAllowed && m_date.isValid()
+        && today().text() != m_todayOnDisk.value_or(QString());
+}
+
+void DiaryPage::saveToday(const QString &text)
+{
+    if (save(m_date, text) && m_folder == DiaryDir)
+        m_todayOnDisk = text;
+}
+
+bool DiaryPage::save(const QDate &date, const QString &text)
+{
+    // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
+    const SavedEntry saved = saveCurrentEntry(text, date.year(), date.month(), date.day());
+    if (!saved.onDisk)
+        return false;
+    const QString path = entryPathOf(date);
+    const qsizetype known = unsavedIndex(path);
+    if (known >= 0)
+        m_unsaved[known] = Unsaved {date, path, text, false, QString()};
+    else
+        m_unsaved.append(Unsaved {date, path, text, false, QString()});
+    return true;
+}
+
+// --- The writer's outcomes ---
+
+void DiaryPage::takeWriterOutcomes()
+{
+    assertThread();
+    QStringList errors;
+    noteWriterOutcomes(errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::noteWriterOutcomes(QStringList &errors)
+{
+    EntryWriter &writer = EntryWriter::instance();
+    // Saves no longer in flight before the outcomes are taken have their outcome among them.
+    QStringList settled;
+    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
+        if (!unsaved.failed && !isSavePending(unsaved.path))
+            settled << unsaved.path;
+    }
+    for (const EntryWriter::Outcome &outcome : writer.takeOutcomes()) {
+        if (!outcome.keptFile.isEmpty())
+            noteKeptVersion(outcome.entryPath, outcome.keptFile);
+        noteOutcome(outcome.entryPath, outcome.text, outcome.error);
+        if (!outcome.error.isEmpty())
+            errors << outcome.error;
+    }
+    // A save that reported nothing went through.
+    m_unsaved.removeIf(
+        [&](const Unsaved &unsaved) { return !unsaved.failed && settled.contains(unsaved.path); });
+    retainKnown();
+}
+
+void DiaryPage::noteOutcome(const QString &path, const QString &text, const QString &error)
+{
+    const qsizetype known = unsavedIndex(path);
+    if (error.isEmpty()) {
+        if (known >= 0 && !m_unsaved[known].failed && m_unsaved[known].text == text)
+            m_unsaved.removeAt(known);
+        return;
+    }
+    // A newer save of the entry is on its way and holds the typing.
+    if (known >= 0 && m_unsaved[known].text != text && !m_unsaved[known].failed)
+        return;
+    if (known >= 0)
+        m_unsaved.removeAt(known);
+    if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
+        // The shown day: the pane holds the text (or typing made since), which is not on disk.
+        if (m_todayOnDisk == text) {
+            m_todayOnDisk.reset();
+            return;
+        }
+        if (!hasUnsavedTyping()) {
+            // The pane shows a version loaded since: it is another writer's, not replaced
+            // unkept.
+            forgetSeen(path);
+            m_todayOnDisk.reset();
+            const QScopedValueRollback loading(m_loading, true);
+            showToday(text);
+            return;
+        }
+    }
+    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error});
+}
+
+void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
+{
+    const QFileInfo file(entry);
+    const QString day = file.fileName();
+    m_keptNotices << QStringLiteral(
+        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
+        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
+                         .arg(QFileInfo(file.path()).fileName())
+                         .arg(day.left(2).toInt())
+                         .arg(day.mid(2, 2).toInt())
+                         .arg(day, QDir::toNativeSeparators(kept));
+    m_noticeTimer->start();
+}
+
+QStringList DiaryPage::takeKeptNotices()
+{
+    assertThread();
+    m_noticeTimer->stop();
+    return std::exchange(m_keptNotices, {});
+}
+
+qsizetype DiaryPage::unsavedIndex(const QString &path) const
+{
+    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
+        if (m_unsaved[i].path == path)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype DiaryPage::failedIndex(const QDate &date) const
+{
+    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
+        if (m_unsaved[i].failed && m_unsaved[i].date == date)
+            return i;
+    }
+    return -1;
+}
+
+QList<QDate> DiaryPage::failedDates() const
+{
+    assertThread();
+    QList<QDate> dates;
+    for (const Unsaved &unsaved : m_unsaved) {
+        if (unsaved.failed && !dates.contains(unsaved.date))
+            dates << unsaved.date;
+    }
+    return dates;
+}
+
+// --- Following other writers ---
+
+void DiaryPage::followDue()
+{
+    try {
+        followChangesElsewhere();
+    } catch (const std::exception &error) {
+        emit followFailed(messageOf(error));
+    }
+}
+
+void DiaryPage::followChangesElsewhere()
+{
+    assertThread();
+    if (!m_date.isValid())
+        return;
+    QStringList errors;
+    // Asked before the outcomes are taken: a save that ends in between reports in them.
+    const bool todayPending = isSavePending(m_paths[0]);
+    noteWriterOutcomes(errors);
+    // Typing not yet on disk stays, and so does a composition; the next save keeps the other
+    // version beside it.
+    const bool followToday = !todayPending && !hasUnsavedTyping() && !today().isComposing();
+    loadPanes(followToday ? 0 : 1, errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::followSoon()
+{
+    assertThread();
+    m_followTimer->start();
+}
+
+void DiaryPage::watchPage()
+{
+    // A file replaced by a rename is no longer watched: the watches are set afresh each time.
+    if (!m_watcher->files().isEmpty())
+        m_watcher->removePaths(m_watcher->files());
+    if (!m_watcher->directories().isEmpty())
+        m_watcher->removePaths(m_watcher->directories());
+    QStringList paths;
+    if (!DiaryDir.isEmpty() && QFileInfo(DiaryDir).isDir())
+        paths << DiaryDir;
+    for (const QString &path : m_paths) {
+        if (path.isEmpty())
+            continue;
+        const QFileInfo entry(path);
+        if (entry.dir().exists() && !paths.contains(entry.path()))
+            paths << entry.path();
+        if (entry.isFile())
+            paths << path;
+    }
+    if (!paths.isEmpty())
+        m_watcher->addPaths(paths);
+}
+
+void DiaryPage::forgetSeen(const QString &path)
+{
+    QStringList others(m_paths.begin(), m_paths.end());
+    for (const Unsaved &unsaved : std::as_const(m_unsaved))
+        others << unsaved.path;
+    others.removeAll(path);
+    EntryLedger::instance().retainOnly(others);
+}
+
+void DiaryPage::retainKnown()
+{
+    // What was seen of an entry whose save failed decides what its retry may replace.
+    QStringList paths(m_paths.begin(), m_paths.end());
+    for (const Unsaved &unsaved : std::as_const(m_unsaved))
+        paths << unsaved.path;
+    EntryLedger::instance().retainOnly(paths);
+}
+
+// --- The diary folder ---
+
+void DiaryPage::folderAboutToChange()
+{
+    assertThread();
+    if (checkSettings() && hasUnsavedTyping())
+        saveToday(today().text());
+}
+
+void DiaryPage::folderChanged()
+{
+    assertThread();
+    // A change while pane 0 is being loaded is followed by that load itself.
+    if (m_loading || !m_date.isValid() || m_folder == DiaryDir)
+        return;
+    QStringList errors;
+    // Typing the old folder could not take goes to the new one.
+    if (hasUnsavedTyping())
+        keepTyping(errors);
+    loadPanes(0, errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+// --- The end of the run ---
+
+void DiaryPage::close()
+{
+    assertThread();
+    QStringList errors;
+    if (hasUnsavedTyping()) {
+        try {
+            saveToday(today().text());
+        } catch (const std::exception &error) {
+            errors << messageOf(error);
+        }
+    }
+    retryFailed(errors);
+    EntryWriter::instance().waitForAll();
+    noteWriterOutcomes(errors);
+    // A failure the writer reported for the shown day is typing in pane 0 again.
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::retryFailed(QStringList &errors)
+{
+    const QList<Unsaved> failed = m_unsaved;
+    for (const Unsaved &unsaved : failed) {
+        if (!unsaved.failed)
+            continue;
+        try {
+            // Into the folder now chosen: the one it failed in may be the reason.
+            if (!save(unsaved.date, unsaved.text))
+                errors << QString();
+        } catch (const std::exception &error) {
+            errors << messageOf(error);
+        }
+    }
+    errors.removeAll(QString());
+}
+
+QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
+{
+    assertThread();
+    m_terminating = true;
+    m_followTimer->stop();
+    QList<Unsaved> lost;
+    const auto attempt = [&](const QDate &date, const QString &text) {
+        try {
+            save(date, text);
+        } catch (const std::exception &error) {
+            lost << Unsaved {date, QString(), text, true, messageOf(error)};
+        }
+    };
+    if (hasUnsavedTyping())
+        attempt(m_date, today().text());
+    const QList<Unsaved> failed = m_unsaved;
+    m_unsaved.removeIf([](const Unsaved &unsaved) { return unsaved.failed; });
+    for (const Unsaved &unsaved : failed) {
+        if (unsaved.failed)
+            attempt(unsaved.date, unsaved.text);
+    }
+    try {
+        EntryWriter::instance().waitForAll();
+        QStringList errors;
+        noteWriterOutcomes(errors);
+    } catch (...) {
+        // Nothing more can be learnt of the writer; what is known to have failed is rescued.
+    }
+    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
+        if (unsaved.failed)
+            lost << unsaved;
+    }
+    m_unsaved.clear();
+    return rescue(lost);
+}
+
+QList<DiaryPage::Rescue> DiaryPage::rescue(const QList<Unsaved> &lost)
+{
+    QList<Rescue> rescues;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const Unsaved &unsaved : lost) {
+        Rescue rescued {unsaved.date, QString(), unsaved.error};
+        try {
+            rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
+        } catch (const std::exception &error) {
+            rescued.error += QLatin1Char('\n') + messageOf(error);
+        } catch (...) { }
+        rescues << rescued;
+    }
+    return rescues;
+}
+
+// --- What the page says ---
+
+QDate DiaryPage::date() const
+{
+    assertThread();
+    return m_date;
+}
+
+QString DiaryPage::entryPath(int index) const
+{
+    assertThread();
+    return m_paths[index];
+}
+
+bool DiaryPage::typingAllowed() const
+{
+    assertThread();
+    return m_typingAllowed;
+}
