@@ -1,0 +1,186 @@
+#include "StepGate.h"
+
+
+using FileFaults::Step;
+
+namespace {
+
+// A pause that nobody releases within this time lets the writer go on, and says so.
+constexpr std::chrono::seconds kPauseLimit {10};
+
+bool needsTestThread(Event event)
+{
+    return isPersonEvent(event) || event == Event::Follow || isSecondEvent(event);
+}
+
+} // namespace
+
+StepGate::StepGate(const QString &diaryRoot, Action inlineAction)
+    : m_root(diaryRoot + u'/')
+    , m_inline(std::move(inlineAction))
+    , m_testThread(std::this_thread::get_id())
+{
+    FileFaults::setHook([this](Step step, const QString &path) { return onStep(step, path); });
+}
+
+StepGate::~StepGate()
+{
+    FileFaults::setHook({});
+}
+
+void StepGate::arm(const Move &move)
+{
+    const std::lock_guard lock(m_mutex);
+    m_armed << move;
+}
+
+QList<Move> StepGate::armed() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_armed;
+}
+
+int StepGate::fired() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_fired;
+}
+
+QStringList StepGate::notes() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_notes;
+}
+
+bool StepGate::counts(const QString &path) const
+{
+    return path.startsWith(m_root);
+}
+
+bool StepGate::onStep(Step step, const QString &path)
+{
+    if (!counts(path))
+        return false;
+    std::unique_lock lock(m_mutex);
+    const bool onTestThread = std::this_thread::get_id() == m_testThread;
+    bool fail = false;
+    // The moves armed at this step, in the schedule's order; those that need the test's thread
+    // end the run here, and they and all after them wait at the step for it.
+    QList<Move> here;
+    for (qsizetype i = 0; i < m_armed.size();) {
+        if (m_armed[i].at == step)
+            here << m_armed.takeAt(i);
+        else
+            ++i;
+    }
+    qsizetype next = 0;
+    for (; next < here.size(); ++next) {
+        const Move move = here[next];
+        if (needsTestThread(move.event))
+            break;
+        ++m_fired;
+        if (move.event == Event::Fail) {
+            fail = true;
+        } else if (move.event == Event::Slow) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            lock.lock();
+        } else {
+            lock.unlock();
+            m_inline(move, path);
+            lock.lock();
+        }
+    }
+    const QList<Move> rest = here.mid(next);
+    if (!rest.isEmpty()) {
+        if (onTestThread || m_held)
+            m_armed = rest + m_armed;
+        else
+            pauseHere(rest, path, lock);
+    }
+    return fail;
+}
+
+void StepGate::pauseHere(
+    const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock)
+{
+    m_paused = moves;
+    m_pausedPath = path;
+    m_waiting = true;
+    m_released = false;
+    m_changed.notify_all();
+    if (!m_changed.wait_for(lock, kPauseLimit, [this] { return m_released; }))
+        m_notes << QStringLiteral("the writer waited at a step and nobody came");
+    m_waiting = false;
+    m_paused.clear();
+    m_released = false;
+}
+
+bool StepGate::runWriter(const std::function<void()> &waitIdle, const Handler &atStep,
+    std::chrono::milliseconds timeout)
+{
+    // A round that ran moves at a step may have handed the writer more saves after the idle
+    // wait had already seen it idle, so rounds go on until one meets no step.
+    for (;;) {
+        const Round round = oneRound(waitIdle, atStep, timeout);
+        if (round != Round::Handled)
+            return round == Round::Idle;
+    }
+}
+
+StepGate::Round StepGate::oneRound(const std::function<void()> &waitIdle, const Handler &atStep,
+    std::chrono::milliseconds timeout)
+{
+    bool finished = false;
+    std::thread watcher([&] {
+        waitIdle();
+        const std::lock_guard lock(m_mutex);
+        finished = true;
+        m_changed.notify_all();
+    });
+    bool handled = false;
+    bool timedOut = false;
+    std::unique_lock lock(m_mutex);
+    while (!finished) {
+        const bool woke = m_changed.wait_for(
+            lock, timeout, [&] { return finished || (m_waiting && !m_paused.isEmpty()); });
+        if (!woke) {
+            // Let it go, so the watcher can end; the schedule has failed.
+            timedOut = true;
+            m_released = true;
+            m_changed.notify_all();
+            break;
+        }
+        if (finished)
+            break;
+        const QList<Move> moves = std::exchange(m_paused, {});
+        const QString path = m_pausedPath;
+        m_fired += int(moves.size());
+        lock.unlock();
+        atStep(moves, path);
+        lock.lock();
+        handled = true;
+        // Let go the step just handled, unless the writer already went on (a move waited for
+        // it) and now waits at another, whose moves the loop takes next.
+        if (m_waiting && m_paused.isEmpty()) {
+            m_released = true;
+            m_changed.notify_all();
+        }
+    }
+    lock.unlock();
+    watcher.join();
+    return timedOut ? Round::TimedOut : handled ? Round::Handled : Round::Idle;
+}
+
+void StepGate::release()
+{
+    const std::lock_guard lock(m_mutex);
+    m_released = true;
+    m_changed.notify_all();
+}
+
+void StepGate::holdPauses(bool held)
+{
+    const std::lock_guard lock(m_mutex);
+    m_held = held;
+}
