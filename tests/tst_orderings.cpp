@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -20,7 +21,8 @@
 // Environment: ORLUNE_ORDERINGS_SCHEDULE="seen: Type RenameOver@Looked SaveKey Close" replays
 // one schedule (and keeps its folders, printed); ORLUNE_ORDERINGS_SEED fixes the random
 // schedules' seed; ORLUNE_ORDERINGS_SCHEDULES sets how many single-process schedules run in all
-// (10,000 by default; a longer campaign asks for more).
+// (10,000 by default; a longer campaign asks for more); ORLUNE_ORDERINGS_REPORT names a file
+// that receives every failing schedule.
 class tst_Orderings : public QObject
 {
     Q_OBJECT
@@ -96,12 +98,20 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
     int failed = 0;
     int unfired = 0;
     QString shown;
+    // Every failing schedule, for a look at all of them.
+    QFile report(qEnvironmentVariable("ORLUNE_ORDERINGS_REPORT"));
+    if (!report.fileName().isEmpty())
+        report.open(QIODevice::Append);
     for (const Schedule &schedule : schedules) {
         const ScheduleRunner::Result result = m_runner->run(schedule);
         ++m_run;
         unfired += result.unfired > 0;
         if (result.violations.isEmpty())
             continue;
+        if (report.isOpen())
+            report.write((schedule.text() + u"\n    "_qs + result.violations.join(u"\n    "_qs)
+                + u'\n')
+                    .toUtf8());
         if (++failed <= kShownFailures)
             shown += QStringLiteral("\n  %1\n    replay: ORLUNE_ORDERINGS_SCHEDULE='%2' "
                                     "tst_orderings replay\n    %3")

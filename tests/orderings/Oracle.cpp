@@ -224,28 +224,36 @@ void Oracle::checkEntry(const History::Entry &entry, QStringList &out) const
                    .arg(entry.folder, entry.date.toString(Qt::ISODate), holding);
 }
 
-// A copy is made of a conflict only: never twice, never of what the entry holds, never of a
-// text that a later text in the folders had seen.
+// A copy is made of a conflict only: never twice, never of what the entry holds, and only of a
+// text that some Orlune's text for the day neither saw nor was seen by (else no save could have
+// met it as another writer's version).
 void Oracle::checkCopies(const History::Entry &entry, QStringList &out) const
 {
     const QList<const Found *> files = filesOf(entry);
     for (const Found *copy : files) {
         if (copy->kind == Kind::Entry || copy->kind == Kind::Linked || !copy->bytes)
             continue;
-        const std::optional<int> copied = m_history.idOf(*copy->bytes);
         for (const Found *other : files) {
-            if (other == copy || other->kind == Kind::Linked || !other->bytes)
-                continue;
-            if (*other->bytes == *copy->bytes) {
-                // Each pair once.
-                if (other->kind == Kind::Entry || other > copy)
-                    out << QStringLiteral("%1 duplicates %2").arg(describe(*copy), describe(*other));
-                continue;
-            }
-            const std::optional<int> later = m_history.idOf(*other->bytes);
-            if (copied && later && m_history.seenBy(*later).contains(*copied))
-                out << QStringLiteral("%1 keeps %2, which %3 had already seen: no conflict")
-                           .arg(describe(*copy), describe(*copied), describe(*other));
+            if (other != copy && other->kind != Kind::Linked && other->bytes
+                && *other->bytes == *copy->bytes && (other->kind == Kind::Entry || other > copy))
+                out << QStringLiteral("%1 duplicates %2").arg(describe(*copy), describe(*other));
         }
+        const std::optional<int> copied = m_history.idOf(*copy->bytes);
+        if (copy->kind == Kind::Copy && copied && !inConflict(entry, *copied))
+            out << QStringLiteral("%1 keeps %2, which no Orlune's text was in conflict with")
+                       .arg(describe(*copy), describe(*copied));
     }
+}
+
+bool Oracle::inConflict(const History::Entry &entry, int id) const
+{
+    const QSet<int> before = m_history.seenBy(id);
+    for (const History::Text &text : m_history.texts()) {
+        if (text.entry != entry || text.writer == Writer::Other || text.id == id
+            || before.contains(text.id))
+            continue;
+        if (!m_history.seenBy(text.id).contains(id))
+            return true;
+    }
+    return false;
 }

@@ -43,6 +43,7 @@ private:
     void checkKept(const History::Entry &entry, QStringList &out) const;
     void checkEntry(const History::Entry &entry, QStringList &out) const;
     void checkCopies(const History::Entry &entry, QStringList &out) const;
+    bool inConflict(const History::Entry &entry, int id) const;
 
     const History &m_history;
     QList<Found> m_found;

@@ -1,5 +1,7 @@
 #include "StepGate.h"
 
+#include <QtGlobal>
+
 
 using FileFaults::Step;
 
@@ -61,6 +63,10 @@ bool StepGate::onStep(Step step, const QString &path)
 {
     if (!counts(path))
         return false;
+    // A replay can show every step the saves took.
+    static const bool traced = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_TRACE");
+    if (traced)
+        qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path.mid(m_root.size())));
     std::unique_lock lock(m_mutex);
     const bool onTestThread = std::this_thread::get_id() == m_testThread;
     bool fail = false;
@@ -116,60 +122,44 @@ void StepGate::pauseHere(
     m_released = false;
 }
 
-bool StepGate::runWriter(const std::function<void()> &waitIdle, const Handler &atStep,
+bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atStep,
     std::chrono::milliseconds timeout)
 {
-    // A round that ran moves at a step may have handed the writer more saves after the idle
-    // wait had already seen it idle, so rounds go on until one meets no step.
-    for (;;) {
-        const Round round = oneRound(waitIdle, atStep, timeout);
-        if (round != Round::Handled)
-            return round == Round::Idle;
-    }
-}
-
-StepGate::Round StepGate::oneRound(const std::function<void()> &waitIdle, const Handler &atStep,
-    std::chrono::milliseconds timeout)
-{
-    bool finished = false;
-    std::thread watcher([&] {
-        waitIdle();
-        const std::lock_guard lock(m_mutex);
-        finished = true;
-        m_changed.notify_all();
-    });
-    bool handled = false;
-    bool timedOut = false;
+    // The writer takes well under a millisecond a save here, so looking often costs less than
+    // a thread that waits for it.
+    constexpr std::chrono::microseconds kLook {50};
+    auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(m_mutex);
-    while (!finished) {
-        const bool woke = m_changed.wait_for(
-            lock, timeout, [&] { return finished || (m_waiting && !m_paused.isEmpty()); });
-        if (!woke) {
-            // Let it go, so the watcher can end; the schedule has failed.
-            timedOut = true;
-            m_released = true;
-            m_changed.notify_all();
-            break;
+    for (;;) {
+        if (m_waiting && !m_paused.isEmpty()) {
+            const QList<Move> moves = std::exchange(m_paused, {});
+            const QString path = m_pausedPath;
+            m_fired += int(moves.size());
+            lock.unlock();
+            atStep(moves, path);
+            lock.lock();
+            // Let go the step just handled, unless the writer already went on (a move waited
+            // for it) and now waits at another, whose moves come next.
+            if (m_waiting && m_paused.isEmpty()) {
+                m_released = true;
+                m_changed.notify_all();
+            }
+            deadline = std::chrono::steady_clock::now() + timeout;
+            continue;
         }
-        if (finished)
-            break;
-        const QList<Move> moves = std::exchange(m_paused, {});
-        const QString path = m_pausedPath;
-        m_fired += int(moves.size());
         lock.unlock();
-        atStep(moves, path);
+        const bool working = busy();
         lock.lock();
-        handled = true;
-        // Let go the step just handled, unless the writer already went on (a move waited for
-        // it) and now waits at another, whose moves the loop takes next.
-        if (m_waiting && m_paused.isEmpty()) {
+        if (!working && !(m_waiting && !m_paused.isEmpty()))
+            return true;
+        if (std::chrono::steady_clock::now() > deadline) {
+            // Let it go, so the schedule can end; it has failed.
             m_released = true;
             m_changed.notify_all();
+            return false;
         }
+        m_changed.wait_for(lock, kLook, [this] { return m_waiting && !m_paused.isEmpty(); });
     }
-    lock.unlock();
-    watcher.join();
-    return timedOut ? Round::TimedOut : handled ? Round::Handled : Round::Idle;
 }
 
 void StepGate::release()

@@ -34,11 +34,11 @@ public:
     QList<Move> armed() const;
     int fired() const;
 
-    // Lets the writer run until it is idle (waitIdle returns, on a thread of its own): each
-    // time it waits at a step, atStep runs that step's moves on this thread and the writer goes
-    // on. False when the writer neither finished nor stopped within the timeout.
+    // Lets the writer run until busy() is false: each time it waits at a step, atStep runs that
+    // step's moves on this thread and the writer goes on. False when the writer neither
+    // finished nor stopped within the timeout.
     using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
-    bool runWriter(const std::function<void()> &waitIdle, const Handler &atStep,
+    bool runWriter(const std::function<bool()> &busy, const Handler &atStep,
         std::chrono::milliseconds timeout);
     // Lets a writer waiting at a step go on (before a move that waits for it).
     void release();
@@ -52,9 +52,6 @@ private:
     bool onStep(FileFaults::Step step, const QString &path);
     bool counts(const QString &path) const;
     void pauseHere(const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
-    enum class Round { Idle, Handled, TimedOut };
-    Round oneRound(const std::function<void()> &waitIdle, const Handler &atStep,
-        std::chrono::milliseconds timeout);
 
     QString m_root;
     Action m_inline;
