@@ -1,5 +1,6 @@
 #include "DiaryFixture.h"
 #include "storage/Cp932.h"
+#include "storage/EntryFiles.h"
 #include "storage/Exception.h"
 
 #include <QApplication>
@@ -83,6 +84,10 @@ private slots:
     void pageFollowsChangesMadeElsewhere();
     void unsavedTypingKeepsTheOtherVersionBesideIt_data();
     void unsavedTypingKeepsTheOtherVersionBesideIt();
+    void compositionIsNotReplacedByAReload();
+    void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data();
+    void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable();
+    void dayThatCannotBeLoadedTakesNoTyping();
 };
 
 void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
@@ -594,6 +599,103 @@ void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
         QCOMPARE(f.prompter.messages[0].kind, u"information"_qs);
         QVERIFY(f.prompter.messages[0].text.contains(kept[0]));
     }
+}
+
+// The input method confirms a word after the page was told of another version: the word lands
+// where it was typed, and the other version is kept beside the entry.
+void tst_MainForm::compositionIsNotReplacedByAReload()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary("99"));
+    QVERIFY(f.writeEntry(2026, 12, 8, "mine "));
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QInputMethodEvent composing(u"にっき"_qs, {});
+    QApplication::sendEvent(w.memToday, &composing);
+    QVERIFY(w.memToday->isComposing());
+    QVERIFY(f.writeEntry(2026, 12, 8, "theirs"));
+    w.page().followChangesElsewhere();
+    QCOMPARE(w.memToday->text(), u"mine "_qs);
+    QInputMethodEvent confirm;
+    confirm.setCommitString(u"日記"_qs);
+    QApplication::sendEvent(w.memToday, &confirm);
+    QVERIFY(w.close());
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), sjis(u"mine 日記"_qs));
+    const QStringList kept = QDir(f.diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(readFile(f.diary + u"/2026/"_qs + kept[0]), "theirs");
+}
+
+void tst_MainForm::anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data()
+{
+    QTest::addColumn<bool>("unusable");
+    QTest::newRow("settings command") << false;
+    QTest::newRow("old folder gone") << true;
+}
+
+// Typing goes to the folder it was written in while that one is usable; after the dialog the
+// page shows the chosen folder's entries.
+void tst_MainForm::anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable()
+{
+    QFETCH(bool, unusable);
+    DiaryFixture f;
+    const QString other = f.root.filePath(u"other"_qs);
+    QVERIFY(f.useDiary("99"));
+    QVERIFY(f.writeEntry(2026, 12, 8, "first "));
+    QVERIFY(writeFile(entryPathIn(other, 2026, 12, 8), "other today"));
+    QVERIFY(writeFile(entryPathIn(other, 2025, 12, 8), "other last year"));
+    f.prompter.modalAnswers << [&](QDialog &) {
+        return int(f.writeSettings(QFile::encodeName(other), "99") ? QDialog::Accepted
+                                                                   : QDialog::Rejected);
+    };
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QTest::keyClicks(w.memToday, u"typed"_qs);
+    if (unusable) {
+        QVERIFY(QDir(f.diary).removeRecursively());
+        QTest::keyClicks(w.memToday, u"!"_qs); // the settings check opens the dialog
+    } else
+        w.EditSettings->trigger();
+    QCOMPARE(f.prompter.modalRuns, 1);
+    QCOMPARE(w.mem1YearAgo->text(), u"other last year"_qs);
+    QVERIFY(w.close());
+    QCOMPARE(f.prompter.messages.size(), unusable ? 1 : 0); // the kept version's notice
+    const QStringList kept = QDir(other + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    if (unusable) {
+        QCOMPARE(savedFile(entryPathIn(other, 2026, 12, 8)), "first typed!");
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readFile(other + u"/2026/"_qs + kept[0]), "other today");
+    } else {
+        QCOMPARE(savedFile(f.entry(2026, 12, 8)), "first typed");
+        QCOMPARE(w.memToday->text(), u"other today"_qs);
+        QCOMPARE(readFile(entryPathIn(other, 2026, 12, 8)), "other today");
+        QCOMPARE(kept.size(), 0);
+    }
+}
+
+// An entry over the pane's capacity: the error is shown, nothing typed can be stranded under
+// that day, and the file stays where it is.
+void tst_MainForm::dayThatCannotBeLoadedTakesNoTyping()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, "the eighth"));
+    QVERIFY(f.writeEntry(2025, 12, 9, "last year's ninth"));
+    const QString big = f.entry(2026, 12, 9);
+    QVERIFY(f.writeEntry(2026, 12, 9, ""));
+    QVERIFY(QFile::resize(big, kPaneCapacityBytes + 1));
+    TfrmMain &w = f.start();
+    QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
+    QCOMPARE(f.prompter.messages.size(), 1);
+    QCOMPARE(w.memToday->text(), QString());
+    QVERIFY(w.memToday->isReadOnly());
+    QCOMPARE(w.mem1YearAgo->text(), u"last year's ninth"_qs);
+    QTest::keyClicks(w.memToday, u"stranded"_qs);
+    w.memTodayExit();
+    QVERIFY(w.close());
+    QCOMPARE(QFileInfo(big).size(), kPaneCapacityBytes + 1);
+    QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files),
+        QStringList({u"1208.txt"_qs, u"1209.txt"_qs}));
 }
 
 #include "tst_mainform.moc"

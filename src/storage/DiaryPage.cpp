@@ -123,6 +123,8 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
     const QScopedValueRollback loading(m_loading, true);
     // A settings dialog opened from pane 0's notification may have chosen another folder.
     for (int round = 0; round < 2 && (round == 0 || m_folder != DiaryDir); ++round) {
+        if (round > 0 && hasUnsavedTyping())
+            keepTyping(errors);
         m_folder = DiaryDir;
         for (int i = 0; i < kPaneCount; ++i)
             m_paths[i] = pathOfPane(i);
