@@ -43,9 +43,10 @@ void BM_LoadEntry10KB(benchmark::State &state)
 {
     QTemporaryDir dir;
     DiaryDir = dir.path();
+    EntryWriter writer; // stopped before the folder goes
     const QString text = diaryText(10 * 1024);
     saveCurrentEntry(text, 2026, 1, 5);
-    EntryWriter::instance().waitForAll(); // the file itself is read, not the save in flight
+    writer.waitForAll(); // the file itself is read, not the save in flight
     BenchPane pane;
     for (auto _ : state) {
         pane.setText(QString()); // so every load replaces the text
@@ -59,6 +60,7 @@ void BM_SaveEntry10KB(benchmark::State &state)
 {
     QTemporaryDir dir;
     DiaryDir = dir.path();
+    EntryWriter writer; // stopped before the folder goes
     const QString texts[2] = {diaryText(10 * 1024), diaryText(10 * 1024) + u'x'};
     int turn = 0;
     for (auto _ : state)
@@ -71,10 +73,11 @@ void BM_SaveUnchangedEntry10KB(benchmark::State &state)
 {
     QTemporaryDir dir;
     DiaryDir = dir.path();
+    EntryWriter writer; // stopped before the folder goes
     const QString text = diaryText(10 * 1024);
     for (auto _ : state)
         saveCurrentEntry(text, 2026, 1, 5);
-    EntryWriter::instance().waitForAll();
+    writer.waitForAll();
 }
 BENCHMARK(BM_SaveUnchangedEntry10KB)->Unit(benchmark::kMicrosecond);
 

@@ -2,6 +2,7 @@
 #include "app/StartupWarmUp.h"
 #include "app/TerminationSignals.h"
 #include "app/UnattendedPrompter.h"
+#include "storage/EntryWriter.h"
 #include "ui/MainForm.h"
 #include "ui/Prompter.h"
 #include "ui/SettingsForm.h"
@@ -49,6 +50,8 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&toolkitTexts);
 
     warmUp.finish();
+    // Before the window, which saves through it, and stopped after it, once every save is in place.
+    EntryWriter entryWriter;
     // Created first, so closing it ends the program.
     TfrmMain frmMain;
     TSettings Settings;

@@ -4,6 +4,7 @@
 #include "CrashTexts.h"
 #include "FakePane.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryWriter.h"
 #include "storage/Settings.h"
 
 #include <cstdio>
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
         return 2;
     }
     DiaryDir = QString::fromLocal8Bit(argv[1]);
+    EntryWriter writer;
     const QString texts[2] = {crashTextA(), crashTextB()};
     // As the program does: an entry is replaced only once this run has seen it.
     for (int day = 1; day <= kCrashDays; ++day) {

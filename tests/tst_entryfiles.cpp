@@ -1,6 +1,7 @@
 #include "FakePane.h"
 #include "SavedNow.h"
 #include "TestFiles.h"
+#include "storage/AtomicFile.h"
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +54,34 @@ QString messageOf(const std::function<void()> &call)
     }
     return u"(no error)"_qs;
 }
+
+// Another writer's whole-file replace: a temporary beside the file, renamed over it.
+[[nodiscard]] bool renameOver(const QString &path, const QByteArray &bytes)
+{
+    const QString temp = QFileInfo(path).path() + u"/.other-writer"_qs;
+    return writeFile(temp, bytes)
+        && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+// A file held open and locked, as a living writer holds its temporary.
+class LockedFile
+{
+public:
+    explicit LockedFile(const QString &path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    { }
+    ~LockedFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    LockedFile(const LockedFile &) = delete;
+    LockedFile &operator=(const LockedFile &) = delete;
+    bool lock() const { return m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0; }
+
+private:
+    int m_fd;
+};
 
 // A file in the form Windows writes: CR LF, full-width tilde, circled digit, IBM extension,
 // half-width katakana, a user-defined character and a final line break.
@@ -93,18 +123,25 @@ private slots:
     void failedWriteLeavesOldEntry();
     void unencodableTextIsNeverWritten();
     void saveFromLoadNotificationDoesNotWrite();
-    void nextSaveRemovesLeftoverTemporaries();
+    void nextSaveClearsWhatACrashLeft_data();
+    void nextSaveClearsWhatACrashLeft();
     void keepsAnotherWritersVersionBesideTheEntry_data();
     void keepsAnotherWritersVersionBesideTheEntry();
     void ownSavesTouchesAndEqualRewritesAreNoConflict();
     void unchangedTextWritesNothing();
+    void keepsAVersionThatArrivesDuringTheSave_data();
+    void keepsAVersionThatArrivesDuringTheSave();
+    void recordMadeWithinATickIsCheckedByItsBytes();
+    void symlinkedEntryIsResolvedOncePerSave();
     void keptVersionNeverReplacesAFile();
     void loadShowsTheTextOfASaveInFlight_data();
     void loadShowsTheTextOfASaveInFlight();
 
 private:
+    EntryWriter m_writer;
     std::unique_ptr<QTemporaryDir> m_dir;
     QString entry() const { return DiaryDir + u"/2003/0105.txt"_qs; }
+    QStringList keptTexts() const;
     QStringList entriesOfYear() const
     {
         return QDir(DiaryDir + u"/2003"_qs)
@@ -409,16 +446,60 @@ void tst_EntryFiles::saveFromLoadNotificationDoesNotWrite()
     QCOMPARE(readFile(entry()), QByteArray("typed changed"));
 }
 
-void tst_EntryFiles::nextSaveRemovesLeftoverTemporaries()
+QStringList tst_EntryFiles::keptTexts() const
 {
-    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    QStringList texts;
+    const QStringList names
+        = QDir(DiaryDir + u"/2003"_qs).entryList({u"0105.conflict-*.txt"_qs}, QDir::Files);
+    for (const QString &name : names)
+        texts << QString::fromLatin1(readFile(DiaryDir + u"/2003/"_qs + name));
+    texts.sort();
+    return texts;
+}
+
+void tst_EntryFiles::nextSaveClearsWhatACrashLeft_data()
+{
+    QTest::addColumn<QByteArray>("leftover");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<bool>("stays");
+    QTest::newRow("empty") << QByteArray() << false << QStringList() << false;
+    QTest::newRow("the entry's own bytes")
+        << QByteArray("entry") << false << QStringList() << false;
+    // A crash right after a swap leaves the other writer's version under a temporary name.
+    QTest::newRow("another version")
+        << QByteArray("swapped out") << false << QStringList {u"swapped out"_qs} << false;
+    // A second Orlune on the same diary is writing it.
+    QTest::newRow("locked by a living writer")
+        << QByteArray("half") << true << QStringList() << true;
+}
+
+void tst_EntryFiles::nextSaveClearsWhatACrashLeft()
+{
+    QFETCH(QByteArray, leftover);
+    QFETCH(bool, locked);
+    QFETCH(QStringList, kept);
+    QFETCH(bool, stays);
     const QString folder = DiaryDir + u"/2003/"_qs;
-    WRITE_FILE(folder + u".0105.txt.Ab12Cd.tmp"_qs, "half");
+    WRITE_FILE(entry(), "entry");
+    FakePane pane;
+    loadEntryFile(pane, entry());
+    const QString temporary = folder + u".0105.txt.Ab12Cd.tmp"_qs;
+    WRITE_FILE(temporary, leftover);
     WRITE_FILE(folder + u".0106.txt.Ab12Cd.tmp"_qs, "another day's");
     WRITE_FILE(folder + u".hidden"_qs, "not ours");
-    saveNow(u"new"_qs, 2003, 1, 5);
-    QCOMPARE(
-        entriesOfYear(), (QStringList {u".0106.txt.Ab12Cd.tmp"_qs, u".hidden"_qs, u"0105.txt"_qs}));
+    const LockedFile writer(temporary);
+    if (locked)
+        QVERIFY(writer.lock());
+
+    QVERIFY(saveNow(u"new"_qs, 2003, 1, 5).keptFile.isEmpty());
+    QCOMPARE(readFile(entry()), QByteArray("new"));
+    QCOMPARE(keptTexts(), kept);
+    QCOMPARE(QFileInfo::exists(temporary), stays);
+    QVERIFY(QFileInfo::exists(folder + u".0106.txt.Ab12Cd.tmp"_qs));
+    QVERIFY(QFileInfo::exists(folder + u".hidden"_qs));
+    if (stays)
+        QCOMPARE(readFile(temporary), leftover);
 }
 
 void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry_data()
@@ -428,6 +509,7 @@ void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry_data()
     QTest::newRow("created after an empty load") << u"created"_qs;
     QTest::newRow("renamed over, same size and time") << u"renamed"_qs;
     QTest::newRow("never seen (another diary folder)") << u"unseen"_qs;
+    QTest::newRow("rewritten in place, same size, time restored") << u"time restored"_qs;
 }
 
 void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry()
@@ -438,11 +520,19 @@ void tst_EntryFiles::keepsAnotherWritersVersionBesideTheEntry()
     FakePane pane;
     if (how == u"created")
         EntryLedger::instance().rememberAbsent(entry());
-    if (how == u"in place" || how == u"renamed") {
+    if (how == u"in place" || how == u"renamed" || how == u"time restored") {
         WRITE_FILE(entry(), "mine");
+        // Written long ago, so its times alone would say it is unchanged.
+        if (how == u"time restored")
+            QVERIFY(setModified(entry(), {12345, 678}));
         loadEntryFile(pane, entry());
     }
-    if (how == u"renamed") {
+    if (how == u"time restored") {
+        // A copy tool, or FAT's two-second steps: size and modification time as they were.
+        const struct timespec modified = statOf(entry()).st_mtim;
+        WRITE_FILE(entry(), "othr");
+        QVERIFY(setModified(entry(), modified));
+    } else if (how == u"renamed") {
         const QString temp = DiaryDir + u"/2003/.sync.tmp"_qs;
         WRITE_FILE(temp, "othr");
         QVERIFY(setModified(temp, statOf(entry()).st_mtim));
@@ -507,6 +597,125 @@ void tst_EntryFiles::unchangedTextWritesNothing()
     QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 }
 
+void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave_data()
+{
+    QTest::addColumn<FileFaults::Step>("step");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("foreignFirst");
+    QTest::addColumn<bool>("swapRefused");
+    QTest::addColumn<QStringList>("kept");
+    using FileFaults::Step;
+    QTest::newRow("renamed over right before the rename")
+        << Step::Rename << u"rename"_qs << false << false << QStringList {u"arrived"_qs};
+    QTest::newRow("the same where names cannot be swapped")
+        << Step::Rename << u"rename"_qs << false << true << QStringList {u"arrived"_qs};
+    QTest::newRow("renamed over while a first version is kept, no swap")
+        << Step::Link << u"rename"_qs << true << true << QStringList {u"arrived"_qs, u"first"_qs};
+    QTest::newRow("deleted while its version is kept, no swap")
+        << Step::Link << u"delete"_qs << true << true << QStringList();
+    // A second Orlune's clean-up must not take what the swap handed back for a crash's leftover.
+    QTest::newRow("another process clears leftovers while the writer judges")
+        << Step::Looked << u"clear"_qs << false << false << QStringList();
+}
+
+// Another writer acts at one of the writer's steps: nothing it wrote is lost, the save goes
+// through, and only real conflicts are kept.
+void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave()
+{
+    QFETCH(FileFaults::Step, step);
+    QFETCH(QString, action);
+    QFETCH(bool, foreignFirst);
+    QFETCH(bool, swapRefused);
+    QFETCH(QStringList, kept);
+    saveNow(u"mine"_qs, 2003, 1, 5);
+    if (foreignFirst)
+        QVERIFY(renameOver(entry(), "first"));
+    const QString path = entry();
+    auto acted = std::make_shared<std::atomic<bool>>(false);
+    auto actionFailed = std::make_shared<std::atomic<bool>>(false);
+    FileFaults::setHook([=](FileFaults::Step s, const QString &p) {
+        if (swapRefused && s == FileFaults::Step::Exchange)
+            return true;
+        // Keeping starts by claiming the kept name (asked as a creation before the link step).
+        const bool keeping = (s == FileFaults::Step::Link || s == FileFaults::Step::Create)
+            && p.contains(u".conflict-"_qs);
+        const bool here = step == FileFaults::Step::Link ? keeping : s == step && p == path;
+        if (!here || acted->exchange(true))
+            return false;
+        if (action == u"rename")
+            *actionFailed = !renameOver(path, "arrived");
+        else if (action == u"delete")
+            *actionFailed = !QFile::remove(path);
+        else
+            AtomicFile::clearEntryLeftovers(path);
+        return false;
+    });
+    QCOMPARE(messageOf([] { saveNow(u"typed here"_qs, 2003, 1, 5); }), u"(no error)"_qs);
+    QVERIFY(acted->load());
+    QVERIFY(!actionFailed->load());
+    QCOMPARE(readFile(entry()), QByteArray("typed here"));
+    QCOMPARE(keptTexts(), kept);
+    QCOMPARE(entriesOfYear().filter(u".tmp"_qs), QStringList());
+}
+
+// Within the file system's timestamp tick of being recorded, a rewrite can leave size and times
+// as they were: such a record is checked against the file's bytes, an older one by its times.
+void tst_EntryFiles::recordMadeWithinATickIsCheckedByItsBytes()
+{
+    WRITE_FILE(entry(), "othr");
+    EntryLedger &ledger = EntryLedger::instance();
+    // As if "mine" had been recorded, then rewritten in place within the same tick.
+    ledger.rememberFile(entry(), statOf(entry()), "mine");
+    QCOMPARE(ledger.look(entry()).standing, EntryLedger::Standing::Foreign);
+    QVERIFY(setModified(entry(), {12345, 678}));
+    ledger.rememberFile(entry(), statOf(entry()), "mine");
+    int reads = 0;
+    FileFaults::setHook([&](FileFaults::Step s, const QString &) {
+        reads += s == FileFaults::Step::OpenRead;
+        return false;
+    });
+    QCOMPARE(ledger.look(entry()).standing, EntryLedger::Standing::Seen);
+    QCOMPARE(reads, 0);
+}
+
+// The entry is a symbolic link, pointed elsewhere between the save's staging and the writer's
+// step: the save goes where the link pointed when it was staged, and the version the link now
+// names is kept once, as a file of its own.
+void tst_EntryFiles::symlinkedEntryIsResolvedOncePerSave()
+{
+    const QString first = m_dir->filePath(u"elsewhere/first.txt"_qs);
+    const QString second = m_dir->filePath(u"elsewhere/second.txt"_qs);
+    WRITE_FILE(first, "first");
+    WRITE_FILE(second, "second");
+    QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
+    QVERIFY(QFile::link(first, entry()));
+    FakePane pane;
+    loadEntryFile(pane, entry());
+    const QString link = entry();
+    auto repointed = std::make_shared<std::atomic<bool>>(false);
+    FileFaults::setHook([=](FileFaults::Step s, const QString &p) {
+        if (s == FileFaults::Step::Sync && p == link && !repointed->exchange(true))
+            *repointed = QFile::remove(link) && QFile::link(second, link);
+        return false;
+    });
+    saveNow(u"typed"_qs, 2003, 1, 5);
+    QVERIFY(repointed->load());
+    QCOMPARE(readFile(first), QByteArray("typed"));
+    saveNow(u"typed on"_qs, 2003, 1, 5);
+    QCOMPARE(readFile(second), QByteArray("typed on"));
+    QVERIFY(QFileInfo(entry()).isSymLink());
+
+    QStringList keptCopies;
+    QDirIterator files(
+        m_dir->path(), {u"*.conflict-*"_qs}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString kept = files.next();
+        keptCopies << QString::fromLatin1(readFile(kept));
+        QCOMPARE(statOf(kept).st_nlink, nlink_t(1));
+    }
+    QCOMPARE(keptCopies, QStringList {u"second"_qs});
+}
+
 void tst_EntryFiles::keptVersionNeverReplacesAFile()
 {
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
@@ -514,7 +723,10 @@ void tst_EntryFiles::keptVersionNeverReplacesAFile()
     const QDateTime now(QDate(2026, 12, 8), QTime(15, 30, 12));
     const QString taken = DiaryDir + u"/2003/0105.conflict-20261208-153012.txt"_qs;
     WRITE_FILE(taken, "kept before");
-    const QString kept = KeptVersion::keep(entry(), now);
+    const int fd = ::open(QFile::encodeName(entry()).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    const QString kept = KeptVersion::keepOpen(fd, entry(), now);
     QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
     QCOMPARE(readFile(taken), QByteArray("kept before"));
     QCOMPARE(readFile(kept), QByteArray("other"));
@@ -562,7 +774,10 @@ void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
     EntryWriter::instance().waitForAll();
     QCOMPARE(readFile(entry()), QByteArray("new"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
-    QVERIFY(EntryWriter::instance().takeOutcomes().isEmpty());
+    const QList<EntryWriter::Outcome> outcomes = EntryWriter::instance().takeOutcomes();
+    QCOMPARE(outcomes.size(), 1);
+    QVERIFY(outcomes[0].error.isEmpty() && outcomes[0].keptFile.isEmpty());
+    QCOMPARE(outcomes[0].text, u"new"_qs);
 }
 
 QTEST_GUILESS_MAIN(tst_EntryFiles)

@@ -74,6 +74,7 @@ private slots:
     void settingsFileKeepsItsMode();
 
 private:
+    EntryWriter m_writer;
     std::unique_ptr<QTemporaryDir> m_dir;
     mode_t m_umask = 0;
 };

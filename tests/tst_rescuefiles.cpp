@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "storage/FileFaults.h"
 #include "storage/RescueFiles.h"
 
 #include <QDateTime>
@@ -8,7 +9,8 @@
 
 #include <sys/stat.h>
 
-// What the end-to-end tests cannot arrange: two rescues in the same second.
+// What the end-to-end tests cannot arrange: two rescues in the same second, and a rescue file
+// made by another process between the look for a free name and the creation.
 class tst_RescueFiles : public QObject
 {
     Q_OBJECT
@@ -16,6 +18,7 @@ class tst_RescueFiles : public QObject
 private slots:
     void initTestCase();
     void rescuesInTheSameSecondKeepEachOther();
+    void nameTakenMeanwhileIsNeverReplaced();
 
 private:
     QTemporaryDir m_data;
@@ -58,6 +61,25 @@ void tst_RescueFiles::rescuesInTheSameSecondKeepEachOther()
     markRescueFileAnnounced(first);
     QCOMPARE(unannouncedRescueFiles(), QStringList {second});
     QCOMPARE(modeOf(first), mode_t(0400));
+}
+
+void tst_RescueFiles::nameTakenMeanwhileIsNeverReplaced()
+{
+    const QDate entry(2026, 12, 7);
+    const QDateTime now(QDate(2026, 12, 9), QTime(4, 5, 6));
+    const QString taken = rescueFolderPath() + u"/2026-12-07_20261209-040506.txt"_qs;
+    bool madeMeanwhile = false;
+    FileFaults::setHook([&](FileFaults::Step step, const QString &path) {
+        if (step == FileFaults::Step::Create && path == taken && !madeMeanwhile)
+            madeMeanwhile = writeFile(taken, "the other process's");
+        return false;
+    });
+    const QString written = writeRescueFile(u"mine"_qs, entry, now);
+    FileFaults::setHook({});
+    QVERIFY(madeMeanwhile);
+    QCOMPARE(readFile(taken), QByteArray("the other process's"));
+    QCOMPARE(QFileInfo(written).fileName(), u"2026-12-07_20261209-040506-2.txt"_qs);
+    QCOMPARE(readFile(written), QByteArray("mine"));
 }
 
 QTEST_GUILESS_MAIN(tst_RescueFiles)

@@ -1,9 +1,10 @@
 #include "AtomicFile.h"
 
 #include "storage/FileFaults.h"
+#include "storage/Leftovers.h"
+#include "storage/NewFile.h"
 #include "storage/StagedFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -16,21 +17,9 @@ using FileFaults::Step;
 
 namespace {
 
-constexpr qsizetype kChunkBytes = 64 * 1024;
-
 QByteArray native(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-void removeLeftovers(const QString &folder, const QString &targetName)
-{
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        const QString path = folder + u'/' + name;
-        if (StagedFile::isTemporaryOf(name, targetName) && !StagedFile::isLive(path))
-            ::unlink(native(path).constData());
-    }
 }
 
 mode_t umaskMode()
@@ -51,29 +40,52 @@ QString resolvedTarget(const QString &path)
     return path;
 }
 
-bool writeAll(int fd, QByteArrayView bytes, const QString &path)
+AtomicFile::Result stageAt(const QString &path, const QString &target, QByteArrayView bytes,
+    mode_t newFileMode, Leftovers::Kind leftovers, std::unique_ptr<StagedFile> &staged)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        if (FileFaults::shouldFail(Step::Write, path))
-            return false;
-        const qsizetype chunk = std::min(kChunkBytes, bytes.size() - done);
-        const ssize_t n = ::write(fd, bytes.data() + done, size_t(chunk));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    struct stat old
+    {
+    };
+    const bool existed = ::stat(native(target).constData(), &old) == 0;
+    if (existed && S_ISDIR(old.st_mode))
+        return AtomicFile::Result::CreateFailed;
+    mode_t mode = existed ? (old.st_mode & 07777) : newFileMode;
+    if (mode == AtomicFile::kUmaskMode)
+        mode = umaskMode();
+
+    Leftovers::clear(target, leftovers);
+    if (FileFaults::shouldFail(Step::Create, path))
+        return AtomicFile::Result::CreateFailed;
+    auto temp = std::make_unique<StagedFile>(target, path);
+    if (!temp->isOpen())
+        return AtomicFile::Result::CreateFailed;
+    if (!NewFile::writeAll(temp->fd(), bytes, path) || ::fchmod(temp->fd(), mode) != 0)
+        return AtomicFile::Result::WriteFailed;
+    staged = std::move(temp);
+    return AtomicFile::Result::Done;
+}
+
+AtomicFile::Result commit(StagedFile &staged)
+{
+    const QString &path = staged.faultPath();
+    if (FileFaults::shouldFail(Step::Sync, path) || !FileFaults::flush(staged.fd()))
+        return AtomicFile::Result::WriteFailed;
+    if (FileFaults::shouldFail(Step::Flush, path))
+        return AtomicFile::Result::WriteFailed;
+    if (FileFaults::shouldFail(Step::Rename, path)
+        || ::rename(native(staged.path()).constData(), native(staged.target()).constData()) != 0)
+        return AtomicFile::Result::CreateFailed;
+    staged.markRenamed();
+    // The rename is only durable once the folder itself is on disk.
+    return AtomicFile::syncFolder(staged.folder()) ? AtomicFile::Result::Done
+                                                   : AtomicFile::Result::WriteFailed;
 }
 
 } // namespace
 
-void AtomicFile::removeLeftovers(const QString &path)
+void AtomicFile::clearEntryLeftovers(const QString &path)
 {
-    const QFileInfo info(resolvedTarget(path));
-    ::removeLeftovers(info.absolutePath(), info.fileName());
+    Leftovers::clear(resolvedTarget(path), Leftovers::Kind::Entry);
 }
 
 bool AtomicFile::isTemporaryName(const QString &fileName)
@@ -88,62 +100,22 @@ bool AtomicFile::syncFolder(const QString &folder)
     const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    const bool ok = FileFaults::flush(fd) || errno == EINVAL || errno == ENOTSUP;
     ::close(fd);
     return ok;
 }
 
-AtomicFile::Result AtomicFile::replace(const QString &path, QByteArrayView bytes,
-    mode_t newFileMode, const std::function<void()> &beforeRename, struct stat *written)
+AtomicFile::Result AtomicFile::replace(
+    const QString &path, QByteArrayView bytes, mode_t newFileMode)
 {
     std::unique_ptr<StagedFile> staged;
-    const Result result = stage(path, bytes, newFileMode, staged);
-    return result == Result::Done ? commit(*staged, beforeRename, written) : result;
+    const Result result
+        = stageAt(path, resolvedTarget(path), bytes, newFileMode, Leftovers::Kind::Replace, staged);
+    return result == Result::Done ? commit(*staged) : result;
 }
 
 AtomicFile::Result AtomicFile::stage(const QString &path, QByteArrayView bytes, mode_t newFileMode,
     std::unique_ptr<StagedFile> &staged)
 {
-    const QString target = resolvedTarget(path);
-    struct stat old
-    {
-    };
-    const bool existed = ::stat(native(target).constData(), &old) == 0;
-    if (existed && S_ISDIR(old.st_mode))
-        return Result::CreateFailed;
-    mode_t mode = existed ? (old.st_mode & 07777) : newFileMode;
-    if (mode == kUmaskMode)
-        mode = umaskMode();
-
-    const QFileInfo info(target);
-    ::removeLeftovers(info.absolutePath(), info.fileName());
-    if (FileFaults::shouldFail(Step::Create, path))
-        return Result::CreateFailed;
-    auto temp = std::make_unique<StagedFile>(target, path);
-    if (!temp->isOpen())
-        return Result::CreateFailed;
-    if (!writeAll(temp->fd(), bytes, path) || ::fchmod(temp->fd(), mode) != 0)
-        return Result::WriteFailed;
-    staged = std::move(temp);
-    return Result::Done;
-}
-
-AtomicFile::Result AtomicFile::commit(
-    StagedFile &staged, const std::function<void()> &beforeRename, struct stat *written)
-{
-    const QString &path = staged.faultPath();
-    if (FileFaults::shouldFail(Step::Sync, path) || ::fsync(staged.fd()) != 0)
-        return Result::WriteFailed;
-    if (written && ::fstat(staged.fd(), written) != 0)
-        return Result::WriteFailed;
-    if (FileFaults::shouldFail(Step::Flush, path) || !staged.close())
-        return Result::WriteFailed;
-    if (beforeRename)
-        beforeRename();
-    if (FileFaults::shouldFail(Step::Rename, path)
-        || ::rename(native(staged.path()).constData(), native(staged.target()).constData()) != 0)
-        return Result::CreateFailed;
-    staged.markRenamed();
-    // The rename is only durable once the folder itself is on disk.
-    return syncFolder(staged.folder()) ? Result::Done : Result::WriteFailed;
+    return stageAt(path, resolvedTarget(path), bytes, newFileMode, Leftovers::Kind::Entry, staged);
 }

@@ -1,6 +1,7 @@
 #include "Cp932.h"
 
 #include "storage/Exception.h"
+#include "storage/StorageMessages.h"
 
 #include <algorithm>
 #include <array>
@@ -147,7 +148,7 @@ bool isEscapeLow(char16_t c)
 
 [[noreturn]] void throwUnencodable()
 {
-    throw Exception(QStringLiteral("ストリームへの書き込みエラー"));
+    throw Exception(StorageMessages::writeError());
 }
 
 // Branch-free so the compiler vectorises it: the autosave asks on every keystroke.

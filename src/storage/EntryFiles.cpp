@@ -9,6 +9,7 @@
 #include "storage/ReadFile.h"
 #include "storage/Settings.h"
 #include "storage/StagedFile.h"
+#include "storage/StorageMessages.h"
 #include "storage/TextPane.h"
 
 #include <QFile>
@@ -24,12 +25,6 @@
 using FileFaults::Step;
 
 namespace {
-
-const QString kCannotCreateDirectory = QStringLiteral("Cannot create Directory");
-const QString kCannotOpen = QStringLiteral("ファイル %1 は開けません");
-const QString kCannotCreate = QStringLiteral("ファイル %1 を作成できません");
-const QString kWriteError = QStringLiteral("ストリームへの書き込みエラー");
-const QString kTooLarge = QStringLiteral("文字列の大きさが メモ の制限を越えました");
 
 struct FileId
 {
@@ -101,21 +96,14 @@ void makeYearFolder(const QString &folder)
     if (FileFaults::shouldFail(Step::MakeDir, folder)
         || ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0
         || !AtomicFile::syncFolder(QFileInfo(folder).absolutePath()))
-        throw Exception(kCannotCreateDirectory);
-}
-
-[[noreturn]] void raise(AtomicFile::Result result, const QString &path)
-{
-    if (result == AtomicFile::Result::CreateFailed)
-        throw Exception(kCannotCreate.arg(path));
-    throw Exception(kWriteError);
+        throw Exception(StorageMessages::cannotCreateDirectory());
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
     const AtomicFile::Result result = AtomicFile::replace(path, bytes, 0600);
     if (result != AtomicFile::Result::Done)
-        raise(result, path);
+        StorageMessages::raise(result, path);
 }
 
 // True when the entry file is known to hold these bytes already, so a save has nothing to do.
@@ -127,7 +115,7 @@ bool entryHolds(const QString &path, const QByteArray &bytes)
         return false;
     // Nothing to write; a synchroniser sees no change, and the file counts as seen. What a crash
     // left beside the entry still goes.
-    AtomicFile::removeLeftovers(path);
+    AtomicFile::clearEntryLeftovers(path);
     struct stat st
     {
     };
@@ -160,7 +148,9 @@ QString entryFilePath(int year, int month, int day)
 
 void loadEntryFile(TextPane &pane, const QString &path)
 {
-    if (const std::optional<QByteArray> pending = EntryWriter::instance().pendingBytes(path)) {
+    const EntryWriter *writer = EntryWriter::current();
+    if (const std::optional<QByteArray> pending
+        = writer ? writer->pendingBytes(path) : std::nullopt) {
         loadPendingText(pane, path, *pending);
         return;
     }
@@ -169,15 +159,15 @@ void loadEntryFile(TextPane &pane, const QString &path)
     {
     };
     if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw Exception(kCannotOpen.arg(path));
+        throw Exception(StorageMessages::cannotOpen(path));
     if (st.st_size > kPaneCapacityBytes)
-        throw Exception(kTooLarge);
+        throw Exception(StorageMessages::tooLarge());
     const std::optional<QByteArray> bytes = file.readUpTo(kPaneCapacityBytes);
     if (!bytes)
-        throw Exception(kCannotOpen.arg(path));
+        throw Exception(StorageMessages::cannotOpen(path));
     // The pane holds the text with CR LF breaks, so that is what must fit.
     if (normalisedByteLength(*bytes) > kPaneCapacityBytes)
-        throw Exception(kTooLarge);
+        throw Exception(StorageMessages::tooLarge());
     const QString text = diaryTextFromBytes(*bytes);
     EntryLedger::instance().rememberFile(path, st, *bytes);
     if (pane.text() == text)
@@ -196,7 +186,8 @@ void writeTextFile(const QString &path, const QString &text)
 
 bool isSavePending(const QString &path)
 {
-    return EntryWriter::instance().pendingBytes(path).has_value();
+    const EntryWriter *writer = EntryWriter::current();
+    return writer && writer->pendingBytes(path).has_value();
 }
 
 bool isReadOnlyFile(const QString &path)
@@ -214,7 +205,7 @@ SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
         return {};
     // An empty diary folder would put the year folder at the file system's root.
     if (DiaryDir.isEmpty())
-        throw Exception(kCannotCreateDirectory);
+        throw Exception(StorageMessages::cannotCreateDirectory());
     makeYearFolder(yearFolderPath(year));
     const QString path = entryFilePath(year, month, day);
     // A read-only or held entry is never replaced; the save ends quietly, as for a file that
@@ -231,7 +222,7 @@ SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
     std::unique_ptr<StagedFile> staged;
     const AtomicFile::Result result = AtomicFile::stage(path, bytes, 0600, staged);
     if (result != AtomicFile::Result::Done)
-        raise(result, path);
+        StorageMessages::raise(result, path);
     writer.submit(path, text, bytes, std::move(staged));
     return {true};
 }

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "storage/PaneCapacity.h"
+
 #include <QString>
 
 class TextPane;
-
-// Above this many bytes an entry is refused by the pane rather than read into memory.
-constexpr qint64 kPaneCapacityBytes = 16 * 1024 * 1024;
 
 QString yearFolderPath(int year);
 QString entryFilePath(int year, int month, int day);

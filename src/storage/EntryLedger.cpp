@@ -1,9 +1,29 @@
 #include "EntryLedger.h"
 
-#include "storage/EntryFiles.h"
+#include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
 
 #include <QFile>
+
+#include <ctime>
+
+namespace {
+
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+struct timespec now()
+{
+    struct timespec t
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &t);
+    return t;
+}
+
+} // namespace
 
 EntryLedger &EntryLedger::instance()
 {
@@ -13,8 +33,10 @@ EntryLedger &EntryLedger::instance()
 
 void EntryLedger::rememberFile(const QString &path, const struct stat &st, const QByteArray &bytes)
 {
+    const State state {
+        true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, now(), bytes};
     const std::lock_guard lock(m_mutex);
-    m_states.insert(path, State {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, bytes});
+    m_states.insert(path, state);
 }
 
 void EntryLedger::rememberAbsent(const QString &path)
@@ -48,8 +70,14 @@ void EntryLedger::unpin(const QString &path)
 bool EntryLedger::sameFile(const State &state, const struct stat &st)
 {
     return state.exists && state.device == st.st_dev && state.inode == st.st_ino
-        && state.size == st.st_size && state.modified.tv_sec == st.st_mtim.tv_sec
-        && state.modified.tv_nsec == st.st_mtim.tv_nsec;
+        && state.size == st.st_size && sameTime(state.modified, st.st_mtim)
+        && sameTime(state.changed, st.st_ctim);
+}
+
+// Another write within the same tick could have left every time as it was.
+bool EntryLedger::recordedWithinTick(const State &state)
+{
+    return state.recordedAt.tv_sec - state.modified.tv_sec <= kTimestampTickSeconds;
 }
 
 std::optional<EntryLedger::State> EntryLedger::known(const QString &path) const
@@ -61,30 +89,50 @@ std::optional<EntryLedger::State> EntryLedger::known(const QString &path) const
     return *found;
 }
 
-EntryLedger::Look EntryLedger::look(const QString &path)
+EntryLedger::Look EntryLedger::judge(
+    const std::optional<State> &state, const struct stat &st, int fd) const
 {
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {Standing::Absent, std::nullopt};
-    const std::optional<State> state = known(path);
-    if (state && sameFile(*state, st))
+    const bool same = state && sameFile(*state, st);
+    if (same && !recordedWithinTick(*state))
         return {Standing::Seen, std::nullopt};
     // Content that cannot be read, or that no pane could hold, cannot be shown to be ours: it
     // is kept rather than replaced.
     std::optional<QByteArray> bytes;
-    if (S_ISREG(st.st_mode) && st.st_size <= kPaneCapacityBytes) {
-        const ReadFile file(path);
-        if (file.fd() >= 0)
-            bytes = file.readUpTo(kPaneCapacityBytes);
-    }
-    if (state && state->exists && bytes && *bytes == state->bytes) {
-        // Touched, or rewritten with the same bytes: still ours.
-        rememberFile(path, st, *bytes);
+    if (S_ISREG(st.st_mode) && st.st_size <= kPaneCapacityBytes && fd >= 0)
+        bytes = ReadFile::readUpTo(fd, kPaneCapacityBytes);
+    // Touched, or rewritten with the same bytes: still ours.
+    if (state && state->exists && bytes && *bytes == state->bytes)
         return {Standing::Seen, std::move(bytes)};
-    }
     return {Standing::Foreign, std::move(bytes)};
+}
+
+EntryLedger::Look EntryLedger::look(const QString &path, const QString &file)
+{
+    const QString &at = file.isEmpty() ? path : file;
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(at).constData(), &st) != 0)
+        return {Standing::Absent, std::nullopt};
+    const std::optional<State> state = known(path);
+    if (state && sameFile(*state, st) && !recordedWithinTick(*state))
+        return {Standing::Seen, std::nullopt};
+    const ReadFile reader(at);
+    struct stat opened
+    {
+    };
+    if (reader.fd() >= 0 && ::fstat(reader.fd(), &opened) == 0)
+        st = opened;
+    Look found = judge(state, st, reader.fd());
+    // Seen again now, a tick or more after it was written: its times alone tell from now on.
+    if (found.standing == Standing::Seen && found.bytes)
+        rememberFile(path, st, *found.bytes);
+    return found;
+}
+
+EntryLedger::Look EntryLedger::lookAt(const QString &path, int fd, const struct stat &st) const
+{
+    return judge(known(path), st, fd);
 }
 
 bool EntryLedger::holds(const QString &path, const QByteArray &bytes, const Look &look) const

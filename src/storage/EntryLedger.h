@@ -29,6 +29,10 @@ public:
         std::optional<QByteArray> bytes;
     };
 
+    // The coarsest step of a file system's times (FAT's two seconds): a file rewritten within
+    // this time of being recorded may show the very same times and size.
+    static constexpr long kTimestampTickSeconds = 2;
+
     static EntryLedger &instance();
 
     void rememberFile(const QString &path, const struct stat &st, const QByteArray &bytes);
@@ -40,9 +44,16 @@ public:
     void pin(const QString &path);
     void unpin(const QString &path);
 
-    // Compares the file with what is remembered: metadata first (device, inode, size and
-    // modification time to the nanosecond), then the content, so a touch is no change.
-    Look look(const QString &path);
+    // Compares the file at path with what is remembered of it: metadata first (device, inode,
+    // size, modification and change times to the nanosecond), then the content, so a touch is no
+    // change. The content is compared even when the metadata agree while the record was made
+    // within a timestamp tick of the file's modification time.
+    // file: where the entry's file is, when not at path itself (path with its symbolic links
+    // resolved once for a save).
+    Look look(const QString &path, const QString &file = QString());
+    // The same for a file open on fd that was at path until now (another writer's version that a
+    // swap handed back), whose status st was taken while it was still at path.
+    Look lookAt(const QString &path, int fd, const struct stat &st) const;
     // True when the file at path is known to hold exactly these bytes.
     bool holds(const QString &path, const QByteArray &bytes, const Look &look) const;
 
@@ -54,10 +65,14 @@ private:
         ino_t inode = 0;
         off_t size = 0;
         struct timespec modified = {};
+        struct timespec changed = {};
+        struct timespec recordedAt = {};
         QByteArray bytes;
     };
     static bool sameFile(const State &state, const struct stat &st);
+    static bool recordedWithinTick(const State &state);
     std::optional<State> known(const QString &path) const;
+    Look judge(const std::optional<State> &state, const struct stat &st, int fd) const;
 
     mutable std::mutex m_mutex;
     QHash<QString, State> m_states;

@@ -1,45 +1,41 @@
 #include "EntryWriter.h"
 
-#include "storage/AtomicFile.h"
 #include "storage/EntryLedger.h"
-#include "storage/Exception.h"
-#include "storage/KeptVersion.h"
+#include "storage/EntryPlacement.h"
 #include "storage/StagedFile.h"
 
-#include <QDateTime>
-
-#include <sys/stat.h>
+#include <atomic>
 
 namespace {
 
-const QString kCannotCreate = QStringLiteral("ファイル %1 を作成できません");
-const QString kWriteError = QStringLiteral("ストリームへの書き込みエラー");
-
-// Right before the new text takes the entry's name: a version that another writer left there
-// since this run last saw the file is linked to a name of its own, so it is never lost.
-QString keepForeignVersion(const QString &path)
-{
-    if (EntryLedger::instance().look(path).standing != EntryLedger::Standing::Foreign)
-        return QString();
-    return KeptVersion::keep(path, QDateTime::currentDateTime());
-}
+std::atomic<EntryWriter *> alive {nullptr};
 
 } // namespace
 
 EntryWriter &EntryWriter::instance()
 {
-    static EntryWriter writer;
-    return writer;
+    EntryWriter *writer = alive.load();
+    Q_ASSERT_X(writer, "EntryWriter::instance", "no entry writer was made");
+    Q_ASSERT(writer->onOwnerThread());
+    return *writer;
 }
 
-EntryWriter::EntryWriter()
+EntryWriter *EntryWriter::current()
 {
-    // Made first, so the ledger outlives the writer's last saves at exit.
+    return alive.load();
+}
+
+EntryWriter::EntryWriter() : m_owner(std::this_thread::get_id())
+{
+    // Made first, so the ledger outlives the writer's last saves.
     EntryLedger::instance();
+    [[maybe_unused]] EntryWriter *before = alive.exchange(this);
+    Q_ASSERT_X(!before, "EntryWriter", "a second entry writer was made");
 }
 
 EntryWriter::~EntryWriter()
 {
+    Q_ASSERT(onOwnerThread());
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -47,11 +43,23 @@ EntryWriter::~EntryWriter()
     m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
+    alive.store(nullptr);
+}
+
+bool EntryWriter::onOwnerThread() const
+{
+    return std::this_thread::get_id() == m_owner;
+}
+
+bool EntryWriter::onWriterThread() const
+{
+    return std::this_thread::get_id() == m_writer;
 }
 
 void EntryWriter::submit(const QString &entryPath, const QString &text, const QByteArray &bytes,
     std::unique_ptr<StagedFile> staged)
 {
+    Q_ASSERT(onOwnerThread());
     // Started by the first save, so that opening the diary costs no thread.
     if (!m_thread.joinable())
         m_thread = std::thread([this] { run(); });
@@ -76,6 +84,7 @@ void EntryWriter::submit(const QString &entryPath, const QString &text, const QB
 
 std::optional<QByteArray> EntryWriter::pendingBytes(const QString &entryPath) const
 {
+    Q_ASSERT(onOwnerThread());
     const std::lock_guard lock(m_mutex);
     for (auto job = m_waiting.rbegin(); job != m_waiting.rend(); ++job) {
         if (job->entryPath == entryPath)
@@ -88,18 +97,21 @@ std::optional<QByteArray> EntryWriter::pendingBytes(const QString &entryPath) co
 
 void EntryWriter::waitForAll()
 {
+    Q_ASSERT(onOwnerThread());
     std::unique_lock lock(m_mutex);
     m_idle.wait(lock, [this] { return m_waiting.empty() && !m_current; });
 }
 
 QList<EntryWriter::Outcome> EntryWriter::takeOutcomes()
 {
+    Q_ASSERT(onOwnerThread());
     const std::lock_guard lock(m_mutex);
     return std::exchange(m_outcomes, {});
 }
 
 void EntryWriter::run()
 {
+    m_writer = std::this_thread::get_id();
     std::unique_lock lock(m_mutex);
     for (;;) {
         // Saves still waiting at exit are put in place first.
@@ -111,13 +123,11 @@ void EntryWriter::run()
         lock.unlock();
         Outcome outcome = apply(*m_current);
         EntryLedger::instance().unpin(outcome.entryPath);
-        if (!outcome.keptFile.isEmpty() || !outcome.error.isEmpty()) {
-            lock.lock();
-            m_outcomes.append(std::move(outcome));
-            lock.unlock();
-            // Told before anyone waiting is woken, so a waiter finds the news posted.
-            emit outcomesReady();
-        }
+        lock.lock();
+        m_outcomes.append(std::move(outcome));
+        lock.unlock();
+        // Told before anyone waiting is woken, so a waiter finds the news posted.
+        emit outcomesReady();
         lock.lock();
         // The staged file is gone before anyone waiting is woken.
         m_current.reset();
@@ -126,28 +136,10 @@ void EntryWriter::run()
     }
 }
 
-EntryWriter::Outcome EntryWriter::apply(Job &job)
+EntryWriter::Outcome EntryWriter::apply(Job &job) const
 {
-    Outcome outcome {job.entryPath, job.text, QString(), QString()};
-    StagedFile &staged = *job.staged;
-    struct stat written
-    {
-    };
-    AtomicFile::Result result = AtomicFile::Result::WriteFailed;
-    try {
-        result = AtomicFile::commit(
-            staged, [&] { outcome.keptFile = keepForeignVersion(job.entryPath); }, &written);
-    } catch (const Exception &error) {
-        // Reported on the GUI thread; the entry was not touched.
-        outcome.error = error.message();
-        return outcome;
-    }
-    // Renamed, even if the folder could not be flushed after: the file is ours.
-    if (staged.isRenamed())
-        EntryLedger::instance().rememberFile(job.entryPath, written, job.bytes);
-    if (result == AtomicFile::Result::CreateFailed)
-        outcome.error = kCannotCreate.arg(job.entryPath);
-    else if (result == AtomicFile::Result::WriteFailed)
-        outcome.error = kWriteError;
-    return outcome;
+    Q_ASSERT(onWriterThread());
+    const EntryPlacement::Placed placed
+        = EntryPlacement::place(job.entryPath, *job.staged, job.bytes);
+    return Outcome {job.entryPath, job.text, placed.keptFile, placed.error};
 }

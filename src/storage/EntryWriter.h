@@ -16,11 +16,19 @@ class StagedFile;
 
 // Puts entry saves in place on a thread of its own, so that typing never waits for a slow disk.
 // The GUI thread writes the new text under a temporary name (where anything that fails is
-// reported on the keystroke); this thread flushes it, keeps another writer's version of the entry
-// beside it, renames it over the entry and flushes the folder. Saves of one entry are applied in
+// reported on the keystroke); this thread flushes it and puts it in place (see EntryPlacement),
+// keeping another writer's version of the entry beside it. Saves of one entry are applied in
 // the order they came; one still waiting when a newer save of the same entry arrives is dropped,
-// since the newer text holds all the typing. What the thread met is collected as outcomes that
-// the GUI thread takes once told.
+// since the newer text holds all the typing. Every save applied yields an outcome, which the GUI
+// thread takes once told.
+//
+// Owned: the program's start-up (and a test) makes exactly one, before anything saves, on the
+// thread that will save (the owner thread, the GUI thread in the program); its destruction
+// puts every save still waiting in place and stops the thread.
+//
+// Threads: the constructor, the destructor, instance(), submit(), pendingBytes(), waitForAll()
+// and takeOutcomes() run on the owner thread only; run() and apply() on the writer's thread
+// only; outcomesReady() is raised on the writer's thread. The debug build asserts each.
 class EntryWriter : public QObject
 {
     Q_OBJECT
@@ -31,18 +39,28 @@ public:
         QString entryPath;
         QString text; // what the save was for
         QString keptFile; // another writer's version kept beside the entry first, or empty
-        QString error; // the message of the step that failed, or empty
+        QString error; // the message of the step that failed, or empty: the text is the entry
     };
 
-    static EntryWriter &instance();
+    EntryWriter();
     ~EntryWriter() override;
+    EntryWriter(const EntryWriter &) = delete;
+    EntryWriter &operator=(const EntryWriter &) = delete;
 
+    // The one alive. Owner thread.
+    static EntryWriter &instance();
+    // The one alive, or null when none is (a tool that only reads entries). Owner thread.
+    static EntryWriter *current();
+
+    // Owner thread.
     void submit(const QString &entryPath, const QString &text, const QByteArray &bytes,
         std::unique_ptr<StagedFile> staged);
     // The bytes of the newest save of the entry that is not on disk yet, if there is one.
+    // Owner thread.
     std::optional<QByteArray> pendingBytes(const QString &entryPath) const;
-    // Returns once every save handed over so far is on disk, or has failed.
+    // Returns once every save handed over so far is on disk, or has failed. Owner thread.
     void waitForAll();
+    // Owner thread.
     QList<Outcome> takeOutcomes();
 
 signals:
@@ -58,16 +76,26 @@ private:
         std::unique_ptr<StagedFile> staged;
     };
 
-    EntryWriter();
+    bool onOwnerThread() const;
+    bool onWriterThread() const;
     void run();
-    static Outcome apply(Job &job);
+    Outcome apply(Job &job) const;
 
+    const std::thread::id m_owner;
+    std::thread::id m_writer; // set and read by the writer's thread only
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    std::deque<Job> m_waiting; // at most one of each entry
+    // Guarded by m_mutex. At most one job of each entry; each newer than m_current's, if it is
+    // of the same entry.
+    std::deque<Job> m_waiting;
+    // Guarded by m_mutex. Engaged exactly while the writer's thread applies that job, which it
+    // took from the front of m_waiting; only that thread sets, resets or touches its staged
+    // file, while other threads may read its entryPath and bytes under the lock (they do not
+    // change while it is engaged). Reset, with its staged file, before anyone waiting is woken.
     std::optional<Job> m_current;
-    QList<Outcome> m_outcomes;
-    bool m_stopping = false;
+    QList<Outcome> m_outcomes; // guarded by m_mutex
+    bool m_stopping = false; // guarded by m_mutex
+    // Started by the first save, on the owner thread; joined by the destructor.
     std::thread m_thread;
 };

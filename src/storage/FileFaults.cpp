@@ -1,6 +1,8 @@
 #include "FileFaults.h"
 
+#include <atomic>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -8,6 +10,7 @@ namespace {
 // so they outlive the writer, which drains its saves at exit.
 std::mutex hookMutex;
 FileFaults::Hook currentHook;
+std::atomic<bool> skipFlushes {false};
 
 } // namespace
 
@@ -27,6 +30,26 @@ bool shouldFail(Step step, const QString &path)
         current = currentHook;
     }
     return current && current(step, path);
+}
+
+void pause(Step step, const QString &path)
+{
+    (void)shouldFail(step, path);
+}
+
+void setFlushesSkipped(bool skipped)
+{
+    skipFlushes = skipped;
+}
+
+bool flushesSkipped()
+{
+    return skipFlushes;
+}
+
+bool flush(int fd)
+{
+    return skipFlushes || ::fsync(fd) == 0;
 }
 
 } // namespace FileFaults

@@ -3,61 +3,101 @@
 #include "storage/AtomicFile.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
+#include "storage/NewFile.h"
+#include "storage/ReadFile.h"
+#include "storage/StorageMessages.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <functional>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using FileFaults::Step;
 
 namespace {
 
 constexpr int kMaxAttempts = 1000;
-const QString kCannotCreate = QStringLiteral("ファイル %1 を作成できません");
 
-enum class Made { Done, Taken, NoLinks, Failed };
+enum class Made { Done, Taken, NoLinks, Gone, Failed };
 
-Made link(const QString &from, const QString &to)
+QByteArray native(const QString &path)
 {
-    if (::linkat(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
-            QFile::encodeName(to).constData(), AT_SYMLINK_FOLLOW)
-        == 0)
+    return QFile::encodeName(path);
+}
+
+// FAT on a USB stick, some network shares: no hard links, or no rename flags.
+bool refused(int error)
+{
+    return error == EPERM || error == EXDEV || error == ENOTSUP || error == EMLINK
+        || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS;
+}
+
+Made made(int result)
+{
+    if (result == 0)
         return Made::Done;
     if (errno == EEXIST)
         return Made::Taken;
-    // FAT on a USB stick, some network shares: no hard links.
-    if (errno == EPERM || errno == EXDEV || errno == ENOTSUP || errno == EMLINK
-        || errno == EOPNOTSUPP)
-        return Made::NoLinks;
+    if (errno == ENOENT)
+        return Made::Gone;
+    return refused(errno) ? Made::NoLinks : Made::Failed;
+}
+
+Made link(const QString &from, const QString &to)
+{
+    return made(::linkat(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), 0));
+}
+
+Made copyBytes(const std::optional<QByteArray> &bytes, const QString &to)
+{
+    if (!bytes)
+        return Made::Failed;
+    switch (NewFile::write(to, *bytes, 0600)) {
+    case NewFile::Result::Done:
+        return Made::Done;
+    case NewFile::Result::Taken:
+        return Made::Taken;
+    case NewFile::Result::CreateFailed:
+    case NewFile::Result::WriteFailed:
+        break;
+    }
     return Made::Failed;
 }
 
-Made copy(const QString &from, const QString &to)
+std::optional<QByteArray> bytesOf(int fd)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return Made::Failed;
-    const QByteArray bytes = source.readAll();
-    const int fd = ::open(QFile::encodeName(to).constData(),
-        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return errno == EEXIST ? Made::Taken : Made::Failed;
-    qsizetype done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? n : 0;
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return std::nullopt;
+    // The whole version, however large.
+    return ReadFile::readUpTo(fd, std::numeric_limits<qint64>::max() - 1);
+}
+
+// Tries free names in turn; attempt gives what became of one name.
+QString keepUnderFreeName(const QString &entryPath, const QDateTime &now,
+    const std::function<Made(const QString &kept)> &attempt)
+{
+    const QFileInfo entry(entryPath);
+    const QString folder = entry.absolutePath();
+    for (int n = 1; n <= kMaxAttempts; ++n) {
+        const QString kept = folder + u'/' + KeptVersion::nameFor(entry.fileName(), now, n);
+        if (FileFaults::shouldFail(Step::Create, kept) || FileFaults::shouldFail(Step::Link, kept))
+            throw Exception(StorageMessages::cannotCreate(kept));
+        const Made result = attempt(kept);
+        if (result == Made::Done)
+            return kept;
+        if (result == Made::Gone)
+            return QString();
+        if (result != Made::Taken)
+            throw Exception(StorageMessages::cannotCreate(kept));
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok)
-        ::unlink(QFile::encodeName(to).constData());
-    return ok ? Made::Done : Made::Failed;
+    throw Exception(StorageMessages::cannotCreate(
+        folder + u'/' + KeptVersion::nameFor(entry.fileName(), now, 1)));
 }
 
 } // namespace
@@ -71,27 +111,51 @@ QString KeptVersion::nameFor(const QString &entryName, const QDateTime &now, int
     return name + u".txt"_qs;
 }
 
-QString KeptVersion::keep(const QString &entryPath, const QDateTime &now)
+QString KeptVersion::keepOpen(int fd, const QString &entryPath, const QDateTime &now)
 {
-    const QFileInfo entry(entryPath);
-    const QString folder = entry.absolutePath();
-    bool links = true;
-    for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const QString kept = folder + u'/' + nameFor(entry.fileName(), now, attempt);
-        if (FileFaults::shouldFail(FileFaults::Step::Create, kept))
-            break;
-        Made made = links ? link(entryPath, kept) : copy(entryPath, kept);
-        if (made == Made::NoLinks) {
-            links = false;
-            made = copy(entryPath, kept);
+    const QString kept = keepUnderFreeName(entryPath, now, [&](const QString &to) {
+        struct stat st
+        {
+        };
+        if (::fstat(fd, &st) != 0)
+            return Made::Failed;
+        struct stat named
+        {
+        };
+        const bool present = ::lstat(native(entryPath).constData(), &named) == 0;
+        if (st.st_nlink == 0 && !present)
+            return Made::Gone;
+        // The entry's own name still holds it: linked as that very file, not as what a symbolic
+        // link names.
+        if (present && named.st_dev == st.st_dev && named.st_ino == st.st_ino) {
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+            const Made linked = made(::linkat(
+                AT_FDCWD, self.constData(), AT_FDCWD, native(to).constData(), AT_SYMLINK_FOLLOW));
+            if (linked == Made::Done || linked == Made::Taken)
+                return linked;
         }
-        if (made == Made::Taken)
-            continue;
-        if (made == Made::Failed)
-            break;
-        if (!AtomicFile::syncFolder(folder))
-            throw Exception(kCannotCreate.arg(kept));
-        return kept;
-    }
-    throw Exception(kCannotCreate.arg(folder + u'/' + nameFor(entry.fileName(), now, 1)));
+        return copyBytes(bytesOf(fd), to);
+    });
+    if (!kept.isEmpty() && !AtomicFile::syncFolder(QFileInfo(kept).absolutePath()))
+        throw Exception(StorageMessages::cannotCreate(kept));
+    return kept;
+}
+
+QString KeptVersion::keepTemporary(
+    const QString &temporaryPath, int fd, const QString &entryPath, const QDateTime &now)
+{
+    const QByteArray from = native(temporaryPath);
+    return keepUnderFreeName(entryPath, now, [&](const QString &to) {
+        const Made renamed = made(::renameat2(
+            AT_FDCWD, from.constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE));
+        if (renamed != Made::NoLinks)
+            return renamed;
+        Made result = link(temporaryPath, to);
+        if (result == Made::NoLinks)
+            result = copyBytes(bytesOf(fd), to);
+        // Now under both names: the temporary name goes.
+        if (result == Made::Done)
+            ::unlink(from.constData());
+        return result;
+    });
 }

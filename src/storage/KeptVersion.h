@@ -4,16 +4,26 @@
 #include <QDateTime>
 #include <QString>
 
-// Another writer's version of an entry, kept beside it before Orlune saves its own text there:
-// "MMDD.conflict-YYYYMMDD-HHMMSS.txt" in the same year folder, then "-2", "-3" and so on when
-// that name is taken. Such a name is never that of an entry, so it is never loaded or replaced.
+// Another writer's version of an entry, kept beside it: "MMDD.conflict-YYYYMMDD-HHMMSS.txt" in
+// the same folder, then "-2", "-3" and so on when that name is taken. A kept version never
+// replaces a file, and such a name is never that of an entry, so it is never loaded or replaced.
+// A kept version is always the entry's own bytes, never a link to a file a symbolic link named.
 class KeptVersion
 {
 public:
-    // Gives the kept version's path. The entry file is never missing meanwhile: the version is
-    // hard-linked to its new name (copied, on file systems without links). Raises the
-    // create-file error when no copy could be made.
-    static QString keep(const QString &entryPath, const QDateTime &now);
+    // Keeps the version open on fd, which was at entryPath when it was looked at, before the
+    // entry is replaced: hard-linked to its new name while the entry's own name still holds it
+    // (so the entry is never missing meanwhile), else copied from fd. Gives the kept version's
+    // path, or an empty text when it was deleted meanwhile and nothing is at the entry (nothing
+    // to keep). Raises the create-file error when no copy could be made.
+    static QString keepOpen(int fd, const QString &entryPath, const QDateTime &now);
+
+    // Keeps the file that lies under temporaryPath, open on fd (what a swap handed back, or what
+    // a crash left there), as a version of entryPath: renamed to a free conflict name without
+    // replacing anything, else linked there, else copied, and the temporary name removed. The
+    // folder is not flushed here. Raises the create-file error when nothing could be made.
+    static QString keepTemporary(
+        const QString &temporaryPath, int fd, const QString &entryPath, const QDateTime &now);
 
     static QString nameFor(const QString &entryName, const QDateTime &now, int attempt);
 };

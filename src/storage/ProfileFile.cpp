@@ -5,6 +5,7 @@
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/IntegerText.h"
+#include "storage/StorageMessages.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -305,5 +306,5 @@ void ProfileFile::writeInteger(const QString &section, const QString &key, int v
 void ProfileFile::fail()
 {
     m_failed = true;
-    throw Exception(QStringLiteral("%1 に書き込めません").arg(m_path));
+    throw Exception(StorageMessages::cannotWrite(m_path));
 }

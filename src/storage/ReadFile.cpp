@@ -25,11 +25,16 @@ ReadFile::~ReadFile()
 
 std::optional<QByteArray> ReadFile::readUpTo(qint64 limit) const
 {
+    return readUpTo(m_fd, limit);
+}
+
+std::optional<QByteArray> ReadFile::readUpTo(int fd, qint64 limit)
+{
     QByteArray bytes;
     while (bytes.size() <= limit) {
         char buffer[64 * 1024];
         const qint64 want = std::min<qint64>(sizeof buffer, limit + 1 - bytes.size());
-        const ssize_t n = ::read(m_fd, buffer, size_t(want));
+        const ssize_t n = ::read(fd, buffer, size_t(want));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

@@ -18,6 +18,8 @@ public:
     int fd() const { return m_fd; }
     // At most limit + 1 bytes, so an oversized file is refused without being read whole.
     std::optional<QByteArray> readUpTo(qint64 limit) const;
+    // The same from any file descriptor, from where it stands.
+    static std::optional<QByteArray> readUpTo(int fd, qint64 limit);
 
 private:
     int m_fd = -1;

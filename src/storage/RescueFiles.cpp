@@ -1,8 +1,10 @@
 #include "RescueFiles.h"
 
 #include "storage/AtomicFile.h"
-#include "storage/EntryFiles.h"
+#include "storage/DiaryText.h"
 #include "storage/Exception.h"
+#include "storage/NewFile.h"
+#include "storage/StorageMessages.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -13,17 +15,16 @@
 
 namespace {
 
-const QString kCannotCreate = QStringLiteral("ファイル %1 を作成できません");
-
 constexpr QFileDevice::Permissions kPrivateFolder
     = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
-QString freeName(const QString &folder, const QString &stem)
+constexpr int kMaxNames = 1000;
+
+QString nameFor(const QString &folder, const QString &stem, int n)
 {
-    QString path = folder + QLatin1Char('/') + stem + QStringLiteral(".txt");
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QStringLiteral("%1/%2-%3.txt").arg(folder, stem).arg(n);
-    return path;
+    if (n == 1)
+        return folder + QLatin1Char('/') + stem + QStringLiteral(".txt");
+    return QStringLiteral("%1/%2-%3.txt").arg(folder, stem).arg(n);
 }
 
 bool isRescueFile(const QFileInfo &file)
@@ -43,12 +44,22 @@ QString writeRescueFile(const QString &text, const QDate &entryDate, const QDate
 {
     const QString folder = rescueFolderPath();
     if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, kPrivateFolder))
-        throw Exception(kCannotCreate.arg(folder));
-    const QString path = freeName(folder,
-        entryDate.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("_")
-            + now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    writeTextFile(path, text);
-    return path;
+        throw Exception(StorageMessages::cannotCreate(folder));
+    const QByteArray bytes = diaryTextToBytes(text);
+    const QString stem = entryDate.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("_")
+        + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // Each name is only ever created, never replaced: a name taken meanwhile moves on to the next.
+    for (int n = 1; n <= kMaxNames; ++n) {
+        const QString path = nameFor(folder, stem, n);
+        const NewFile::Result result = NewFile::write(path, bytes, 0600);
+        if (result == NewFile::Result::Done)
+            return path;
+        if (result == NewFile::Result::WriteFailed)
+            throw Exception(StorageMessages::writeError());
+        if (result == NewFile::Result::CreateFailed)
+            throw Exception(StorageMessages::cannotCreate(path));
+    }
+    throw Exception(StorageMessages::cannotCreate(nameFor(folder, stem, 1)));
 }
 
 QStringList unannouncedRescueFiles()

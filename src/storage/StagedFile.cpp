@@ -3,31 +3,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSet>
 
 #include <cerrno>
 #include <fcntl.h>
-#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kSuffixLength = 6;
 const QString kTempSuffix = QStringLiteral(".tmp");
-
-// Temporaries waiting for the entry writer live on while the next save of the same file makes
-// its own; the clean-up of a crash's leftovers must leave them alone.
-// Made before main, so they outlive the writer, which drains its saves at exit.
-struct LiveTemporaries
-{
-    std::mutex mutex;
-    QSet<QString> paths;
-} liveTemporaries;
-
-LiveTemporaries &live()
-{
-    return liveTemporaries;
-}
 
 QString temporaryName(const QString &targetName)
 {
@@ -48,39 +34,51 @@ StagedFile::StagedFile(const QString &target, const QString &faultPath)
     const QString name = info.fileName();
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         m_path = m_folder + u'/' + temporaryName(name);
-        m_fd = ::open(QFile::encodeName(m_path).constData(),
-            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (m_fd < 0 && errno != EEXIST)
+        const int fd = ::open(QFile::encodeName(m_path).constData(),
+            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
             break;
-    }
-    m_created = m_fd >= 0;
-    if (m_created) {
-        const std::lock_guard lock(live().mutex);
-        live().paths.insert(m_path);
+        if (fd < 0)
+            continue;
+        // A clean-up holds the lock only for a moment.
+        int locked = -1;
+        do
+            locked = ::flock(fd, LOCK_EX);
+        while (locked != 0 && errno == EINTR);
+        // Between the creation and the lock, another process's clean-up may have taken the new
+        // file for a leftover and removed it.
+        if (locked == 0 && isNamed(fd, m_path))
+            m_fd = fd;
+        else
+            ::close(fd);
     }
 }
 
 StagedFile::~StagedFile()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    if (m_created && !m_renamed)
+    if (m_fd < 0)
+        return;
+    // Removed while still locked, so no clean-up meets it unlocked.
+    if (!m_renamed)
         ::unlink(QFile::encodeName(m_path).constData());
-    if (m_created) {
-        const std::lock_guard lock(live().mutex);
-        live().paths.remove(m_path);
-    }
+    ::close(m_fd);
 }
 
-bool StagedFile::close()
+void StagedFile::markRenamed(bool renamed)
 {
-    const int fd = std::exchange(m_fd, -1);
-    return ::close(fd) == 0;
+    m_renamed = renamed;
 }
 
-void StagedFile::markRenamed()
+bool StagedFile::isNamed(int fd, const QString &path)
 {
-    m_renamed = true;
+    struct stat opened
+    {
+    };
+    struct stat named
+    {
+    };
+    return ::fstat(fd, &opened) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0
+        && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 bool StagedFile::isTemporaryName(const QString &fileName)
@@ -94,10 +92,4 @@ bool StagedFile::isTemporaryOf(const QString &fileName, const QString &targetNam
     return fileName.size() == expected && fileName.startsWith(u'.')
         && QStringView(fileName).sliced(1).startsWith(targetName)
         && fileName.at(1 + targetName.size()) == u'.' && fileName.endsWith(kTempSuffix);
-}
-
-bool StagedFile::isLive(const QString &temporaryPath)
-{
-    const std::lock_guard lock(live().mutex);
-    return live().paths.contains(temporaryPath);
 }

@@ -1,0 +1,337 @@
+#include "EntryPlacement.h"
+
+#include "storage/AtomicFile.h"
+#include "storage/EntryLedger.h"
+#include "storage/Exception.h"
+#include "storage/FileFaults.h"
+#include "storage/KeptVersion.h"
+#include "storage/StagedFile.h"
+#include "storage/StorageMessages.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QList>
+#include <QScopeGuard>
+#include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using FileFaults::Step;
+
+namespace {
+
+// Other writers coming in again and again between two steps: give up rather than spin.
+constexpr int kMaxAttempts = 32;
+// Another process judging the same entry holds its lock for a moment; a program that holds it
+// for longer is not waited for.
+constexpr int kLockTries = 200;
+constexpr unsigned long kLockPauseMs = 10;
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool refusedFlags(int error)
+{
+    return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// The file at the entry, opened and locked before the swap, so that once it lies under the
+// temporary name no clean-up of another process takes it for a leftover.
+class HeldVersion
+{
+public:
+    enum class State { Absent, Held, Link };
+
+    explicit HeldVersion(const QString &path)
+    {
+        for (int attempt = 0; attempt < kMaxAttempts && m_state == State::Absent; ++attempt) {
+            m_fd = ::open(native(path).constData(),
+                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+            if (m_fd < 0) {
+                if (errno == ELOOP)
+                    m_state = State::Link;
+                // Unreadable: judged by its status alone, and kept.
+                if (errno != ENOENT && errno != ELOOP
+                    && ::lstat(native(path).constData(), &m_st) == 0)
+                    m_state = State::Held;
+                return;
+            }
+            lock();
+            if (::fstat(m_fd, &m_st) == 0 && StagedFile::isNamed(m_fd, path)) {
+                m_state = State::Held;
+                return;
+            }
+            // Replaced while we waited: take what is there now.
+            ::close(std::exchange(m_fd, -1));
+        }
+    }
+    ~HeldVersion()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    HeldVersion(const HeldVersion &) = delete;
+    HeldVersion &operator=(const HeldVersion &) = delete;
+
+    State state() const { return m_state; }
+    int fd() const { return m_fd; }
+    const struct stat &status() const { return m_st; }
+
+    // The swap handed back another file than the one held: hold that one instead.
+    void holdInstead(const QString &path)
+    {
+        if (m_fd >= 0 && StagedFile::isNamed(m_fd, path))
+            return;
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = ::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (m_fd >= 0) {
+            lock();
+            ::fstat(m_fd, &m_st);
+        } else {
+            ::lstat(native(path).constData(), &m_st);
+        }
+    }
+    // The status to judge it by: the swap itself changed its change time.
+    struct stat statusBeforeSwap() const
+    {
+        struct stat now
+        {
+        };
+        if (m_fd < 0 || ::fstat(m_fd, &now) != 0)
+            return m_st;
+        if (now.st_size == m_st.st_size && now.st_mtim.tv_sec == m_st.st_mtim.tv_sec
+            && now.st_mtim.tv_nsec == m_st.st_mtim.tv_nsec)
+            now.st_ctim = m_st.st_ctim;
+        return now;
+    }
+
+private:
+    void lock()
+    {
+        for (int tries = 0; tries < kLockTries; ++tries) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+                return;
+            QThread::msleep(kLockPauseMs);
+        }
+    }
+
+    State m_state = State::Absent;
+    int m_fd = -1;
+    struct stat m_st = {};
+};
+
+bool isForeign(const EntryLedger::Look &look, const QByteArray &bytes)
+{
+    return look.standing == EntryLedger::Standing::Foreign && !(look.bytes && *look.bytes == bytes);
+}
+
+bool sameVersion(const struct stat &a, const struct stat &b)
+{
+    // Not the change time: keeping the version by a hard link changes it.
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
+        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+class Placement
+{
+public:
+    Placement(const QString &entryPath, StagedFile &staged, const QByteArray &bytes)
+        : m_entryPath(entryPath)
+        , m_staged(staged)
+        , m_bytes(bytes)
+        , m_target(staged.target())
+        , m_faultPath(staged.faultPath())
+    { }
+
+    EntryPlacement::Placed run()
+    {
+        if (FileFaults::shouldFail(Step::Sync, m_faultPath) || !FileFaults::flush(m_staged.fd())
+            || FileFaults::shouldFail(Step::Flush, m_faultPath))
+            return failed(StorageMessages::writeError());
+        try {
+            for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+                if (FileFaults::shouldFail(Step::Rename, m_faultPath))
+                    return failed(StorageMessages::cannotCreate(m_entryPath));
+                const Step step = m_swaps ? trySwap() : tryLookKeepRename();
+                if (step == Step::Renamed)
+                    return finish();
+            }
+        } catch (const Exception &error) {
+            return failed(error.message());
+        }
+        return failed(StorageMessages::cannotCreate(m_entryPath));
+    }
+
+private:
+    // Gives Step::Renamed once the new text is the entry, anything else to try again.
+    Step trySwap()
+    {
+        HeldVersion held(m_target);
+        if (held.state() == HeldVersion::State::Absent)
+            return takeFreeName();
+        if (held.state() == HeldVersion::State::Link
+            || FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
+            // A symbolic link arrived there: it is kept as its bytes, without a swap.
+            m_swaps = false;
+            return Step::Exchange;
+        }
+        if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
+                native(m_target).constData(), RENAME_EXCHANGE)
+            != 0) {
+            if (errno == ENOENT) // deleted meanwhile: simply absent
+                return Step::Exchange;
+            if (refusedFlags(errno)) {
+                m_swaps = false;
+                return Step::Exchange;
+            }
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        }
+        m_staged.markRenamed();
+        takeWrittenStatus();
+        held.holdInstead(m_staged.path());
+        FileFaults::pause(Step::Looked, m_faultPath);
+        const EntryLedger::Look look
+            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusBeforeSwap());
+        if (!isForeign(look, m_bytes)) {
+            ::unlink(native(m_staged.path()).constData());
+            return Step::Renamed;
+        }
+        try {
+            m_kept = KeptVersion::keepTemporary(
+                m_staged.path(), held.fd(), m_target, QDateTime::currentDateTime());
+        } catch (const Exception &) {
+            swapBack();
+            throw;
+        }
+        FileFaults::pause(Step::Kept, m_faultPath);
+        return Step::Renamed;
+    }
+
+    // Another writer's version could not be kept: it goes back to the entry's name, and the
+    // new text back under the temporary one, so nothing is replaced unkept.
+    void swapBack()
+    {
+        if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
+                native(m_target).constData(), RENAME_EXCHANGE)
+                == 0
+            && StagedFile::isNamed(m_staged.fd(), m_staged.path()))
+            m_staged.markRenamed(false);
+    }
+
+    // Nothing at the entry: the new text takes the name unless something took it meanwhile.
+    Step takeFreeName()
+    {
+        FileFaults::pause(Step::Looked, m_faultPath);
+        const QByteArray from = native(m_staged.path());
+        const QByteArray to = native(m_target);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE)
+            == 0)
+            return placed();
+        if (errno == EEXIST)
+            return Step::Exchange;
+        if (!refusedFlags(errno))
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        // A link never replaces a name either.
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return placed();
+        }
+        if (errno == EEXIST)
+            return Step::Exchange;
+        if (::rename(from.constData(), to.constData()) != 0)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        return placed();
+    }
+
+    Step placed()
+    {
+        m_staged.markRenamed();
+        takeWrittenStatus();
+        return Step::Renamed;
+    }
+
+    // Where names cannot be swapped: look, keep, look again, rename.
+    Step tryLookKeepRename()
+    {
+        const int fd
+            = ::open(native(m_target).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0 && errno == ENOENT)
+            return takeFreeName();
+        if (fd < 0)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+        struct stat before
+        {
+        };
+        if (::fstat(fd, &before) != 0)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        const EntryLedger::Look look = EntryLedger::instance().lookAt(m_entryPath, fd, before);
+        FileFaults::pause(Step::Looked, m_faultPath);
+        if (isForeign(look, m_bytes) && !wasKept(before)) {
+            const QString kept = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
+            if (kept.isEmpty())
+                return Step::Exchange; // deleted meanwhile: look again
+            m_kept = kept;
+            m_keptVersions.append(before);
+            FileFaults::pause(Step::Kept, m_faultPath);
+        }
+        // Looked at again right before the rename: a version that came meanwhile is kept first.
+        struct stat now
+        {
+        };
+        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now))
+            return Step::Exchange;
+        if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        return placed();
+    }
+
+    bool wasKept(const struct stat &version) const
+    {
+        return std::any_of(m_keptVersions.cbegin(), m_keptVersions.cend(),
+            [&](const struct stat &kept) { return sameVersion(kept, version); });
+    }
+
+    void takeWrittenStatus() { m_haveWritten = ::fstat(m_staged.fd(), &m_written) == 0; }
+
+    EntryPlacement::Placed finish()
+    {
+        FileFaults::pause(Step::Renamed, m_faultPath);
+        if (m_haveWritten)
+            EntryLedger::instance().rememberFile(m_entryPath, m_written, m_bytes);
+        // The new name is only durable once the folder itself is on disk.
+        if (!AtomicFile::syncFolder(m_staged.folder()))
+            return {m_kept, StorageMessages::writeError()};
+        return {m_kept, QString()};
+    }
+
+    EntryPlacement::Placed failed(const QString &message) const { return {m_kept, message}; }
+
+    const QString &m_entryPath;
+    StagedFile &m_staged;
+    const QByteArray &m_bytes;
+    const QString m_target;
+    const QString m_faultPath;
+    bool m_swaps = true;
+    QString m_kept;
+    QList<struct stat> m_keptVersions;
+    struct stat m_written = {};
+    bool m_haveWritten = false;
+};
+
+} // namespace
+
+EntryPlacement::Placed EntryPlacement::place(
+    const QString &entryPath, StagedFile &staged, const QByteArray &bytes)
+{
+    return Placement(entryPath, staged, bytes).run();
+}
