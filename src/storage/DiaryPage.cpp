@@ -122,8 +122,7 @@ void DiaryPage::keepTyping(QStringList &errors)
         saveToday(text);
     } catch (const std::exception &error) {
         errors << messageOf(error);
-        m_unsaved.append(
-            Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
+        remember(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
     }
 }
 
@@ -279,12 +278,17 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
     if (!saved.onDisk)
         return false;
     const QString path = entryPathOf(date);
-    const qsizetype known = unsavedIndex(path);
-    if (known >= 0)
-        m_unsaved[known] = Unsaved {date, path, text, false, QString(), folder};
-    else
-        m_unsaved.append(Unsaved {date, path, text, false, QString(), folder});
+    remember(Unsaved {date, path, text, false, QString(), folder});
     return true;
+}
+
+void DiaryPage::remember(const Unsaved &unsaved)
+{
+    const qsizetype known = unsavedIndex(unsaved.path);
+    if (known >= 0)
+        m_unsaved[known] = unsaved;
+    else
+        m_unsaved.append(unsaved);
 }
 
 // --- The writer's outcomes ---
@@ -483,8 +487,17 @@ void DiaryPage::retainKnown()
 void DiaryPage::folderAboutToChange()
 {
     assertThread();
-    if (checkSettings() && hasUnsavedTyping())
-        saveToday(today().text());
+    if (!checkSettings() || !hasUnsavedTyping())
+        return;
+    const QString text = today().text();
+    try {
+        saveToday(text);
+    } catch (const std::exception &error) {
+        // The typing stays this folder's: retried here, never taken to the next one.
+        remember(Unsaved {m_date, entryPathOf(m_date), text, true, messageOf(error), DiaryDir});
+        m_todayOnDisk = text;
+        throw;
+    }
 }
 
 void DiaryPage::folderChanged()
