@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QThread>
 #include <QTimer>
@@ -272,7 +273,12 @@ void DiaryPage::saveToday(const QString &text)
 
 bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
 {
-    const QScopedValueRollback diary(DiaryDir, folder);
+    // The save reads the folder from the setting; a folder chosen meanwhile stays chosen.
+    const QString chosen = std::exchange(DiaryDir, folder);
+    const auto restore = qScopeGuard([&] {
+        if (DiaryDir == folder)
+            DiaryDir = chosen;
+    });
     // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
     const SavedEntry saved = saveCurrentEntry(text, date.year(), date.month(), date.day());
     if (!saved.onDisk)
@@ -642,11 +648,15 @@ QList<DiaryPage::Rescue> DiaryPage::rescue(const QList<Unsaved> &lost)
     const QDateTime now = QDateTime::currentDateTime();
     for (const Unsaved &unsaved : lost) {
         Rescue rescued {unsaved.date, QString(), unsaved.error};
-        try {
-            rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
-        } catch (const std::exception &error) {
-            rescued.error += QLatin1Char('\n') + messageOf(error);
-        } catch (...) { }
+        // A second try, under another name, gets past a disk's passing error.
+        for (int attempt = 0; attempt < 2 && rescued.file.isEmpty(); ++attempt) {
+            try {
+                rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
+            } catch (const std::exception &error) {
+                if (attempt > 0)
+                    rescued.error += QLatin1Char('\n') + messageOf(error);
+            } catch (...) { }
+        }
         rescues << rescued;
     }
     return rescues;
