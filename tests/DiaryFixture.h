@@ -2,6 +2,7 @@
 
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
+#include "storage/DiaryPage.h"
 #include "storage/EntryWriter.h"
 #include "storage/FileFaults.h"
 #include "storage/Settings.h"

@@ -270,7 +270,7 @@ void tst_Faults::writerFailureIsReportedOnceAndNextSaveSucceeds()
     QCOMPARE(temporariesIn(f->diary + u"/2026"_qs), QStringList());
     // That typing is not on disk, so another writer's version does not replace it in the pane.
     QVERIFY(f->writeEntry(2026, 12, 8, "elsewhere"));
-    w.followChangesElsewhere();
+    w.page().followChangesElsewhere();
     QCOMPARE(w.memToday->text(), u"old entry\n123456789"_qs);
 
     QTest::keyClicks(w.memToday, QString(20, u'a'));

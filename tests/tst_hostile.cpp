@@ -132,17 +132,11 @@ bool waitUntilIdle(pid_t pid, int timeoutMs)
     return false;
 }
 
-// The entry holds what the program saved; it is put back as it was for the snapshot.
-#define EXPECT_SAVED_THEN_RESTORE(entry, original, saved)                                          \
-    do {                                                                                           \
-        QCOMPARE(savedFile(entry), saved);                                                         \
-        WRITE_FILE(entry, original);                                                               \
-    } while (false)
-
 } // namespace
 
 // Files no sane program would leave in a diary, met by the main window and by the real program:
-// no crash, no hang, the user's message or a cleared pane, and nothing on disk changed.
+// no crash, no hang, the user's message or a cleared pane, and nothing on disk changed (an entry
+// nobody edited keeps its bytes, whatever they are).
 class tst_Hostile : public QObject
 {
     Q_OBJECT
@@ -163,31 +157,23 @@ void tst_Hostile::cases()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("shown"); // today's pane as file bytes; "-" for cleared
-    // The close saves what the pane shows (line breaks as CR LF): the file's bytes, and the
-    // bytes it then holds; empty when the file stays as it was.
-    QTest::addColumn<QByteArray>("original");
-    QTest::addColumn<QByteArray>("saved");
-    const QByteArray none;
     const QString quiet;
     QTest::newRow("2 GB sparse entry")
         << int(Hostile::SparseEntry) << u"文字列の大きさが メモ の制限を越えました."_qs
-        << QByteArray("-") << none << none;
-    QTest::newRow("binary entry") << int(Hostile::BinaryEntry) << quiet << kBinary << kBinary
-                                  << diaryTextToBytes(diaryTextFromBytes(kBinary));
-    QTest::newRow("UTF-8 entry") << int(Hostile::Utf8Entry) << quiet << kUtf8 << kUtf8
-                                 << QByteArray(kUtf8).replace("\n", "\r\n");
+        << QByteArray("-");
+    QTest::newRow("binary entry") << int(Hostile::BinaryEntry) << quiet << kBinary;
+    QTest::newRow("UTF-8 entry") << int(Hostile::Utf8Entry) << quiet << kUtf8;
     QTest::newRow("folder named like an entry")
-        << int(Hostile::FolderAsEntry) << quiet << QByteArray("-") << none << none;
+        << int(Hostile::FolderAsEntry) << quiet << QByteArray("-");
     QTest::newRow("year folder link loop")
-        << int(Hostile::YearFolderLoop) << quiet << QByteArray("-") << none << none;
+        << int(Hostile::YearFolderLoop) << quiet << QByteArray("-");
     QTest::newRow("entry linked outside the diary")
-        << int(Hostile::EntryLinkedOutside) << quiet << kOutside << none << none;
+        << int(Hostile::EntryLinkedOutside) << quiet << kOutside;
     QTest::newRow("10 MB settings, 100,000 sections")
-        << int(Hostile::HugeSettings) << quiet << QByteArray("today\r\n") << none << none;
+        << int(Hostile::HugeSettings) << quiet << QByteArray("today\r\n");
     QTest::newRow("settings with NULs and CR-only lines")
-        << int(Hostile::SettingsWithNulsAndCrs) << quiet << QByteArray("today\r\n") << none << none;
-    QTest::newRow("Dir of 5,000 bytes")
-        << int(Hostile::LongDir) << quiet << QByteArray("-") << none << none;
+        << int(Hostile::SettingsWithNulsAndCrs) << quiet << QByteArray("today\r\n");
+    QTest::newRow("Dir of 5,000 bytes") << int(Hostile::LongDir) << quiet << QByteArray("-");
 }
 
 void tst_Hostile::windowMeetsHostileFiles()
@@ -195,8 +181,6 @@ void tst_Hostile::windowMeetsHostileFiles()
     QFETCH(int, kind);
     QFETCH(QString, message);
     QFETCH(QByteArray, shown);
-    QFETCH(QByteArray, original);
-    QFETCH(QByteArray, saved);
     DiaryFixture f;
     const QDate today(2026, 12, 8);
     layOut(Hostile(kind), f.root.path(), today);
@@ -221,8 +205,6 @@ void tst_Hostile::windowMeetsHostileFiles()
         QCOMPARE(w.memToday->text(), diaryTextFromBytes(shown));
     w.close();
     QVERIFY(!w.isVisible());
-    if (!saved.isEmpty())
-        EXPECT_SAVED_THEN_RESTORE(entryPathIn(f.diary, today), original, saved);
     const auto after = diskSnapshot(f.root.path());
     QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
 }
@@ -232,8 +214,6 @@ void tst_Hostile::windowMeetsHostileFiles()
 void tst_Hostile::programMeetsHostileFiles()
 {
     QFETCH(int, kind);
-    QFETCH(QByteArray, original);
-    QFETCH(QByteArray, saved);
     QTemporaryDir root;
     QVERIFY(root.isValid());
     const QDate today = QDate::currentDate();
@@ -265,8 +245,6 @@ void tst_Hostile::programMeetsHostileFiles()
     QCOMPARE(program.exitCode(), 0);
     if (QDate::currentDate() != today)
         QSKIP("the date changed while the program ran");
-    if (!saved.isEmpty())
-        EXPECT_SAVED_THEN_RESTORE(entryPathIn(root.path() + u"/diary"_qs, today), original, saved);
     const auto after = diskSnapshot(root.path());
     QVERIFY2(after == before, qPrintable(snapshotDifference(before, after)));
 }

@@ -1,5 +1,6 @@
 #include "DiaryFixture.h"
 #include "storage/Cp932.h"
+#include "storage/EntryFiles.h"
 #include "storage/Exception.h"
 
 #include <QApplication>
@@ -37,19 +38,6 @@ QStringList comboEntries(const QComboBox *combo)
     for (int i = 0; i < combo->count(); ++i)
         entries << combo->itemText(i);
     return entries;
-}
-
-// Counts the runs of memToday's change handling without changing what it does.
-int *countChanges(TfrmMain &w)
-{
-    static int count;
-    count = 0;
-    auto original = w.memToday->OnChange;
-    w.memToday->OnChange = [original] {
-        ++count;
-        original();
-    };
-    return &count;
 }
 
 QPoint cellCentre(TCalendar *calendar, int day)
@@ -96,6 +84,10 @@ private slots:
     void pageFollowsChangesMadeElsewhere();
     void unsavedTypingKeepsTheOtherVersionBesideIt_data();
     void unsavedTypingKeepsTheOtherVersionBesideIt();
+    void compositionIsNotReplacedByAReload();
+    void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data();
+    void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable();
+    void dayThatCannotBeLoadedTakesNoTyping();
 };
 
 void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
@@ -192,14 +184,14 @@ void tst_MainForm::movingToAnotherDateNotifiesOnlyOnDifferentText()
     QVERIFY(f.writeEntry(2026, 12, 9, "same"));
     QVERIFY(f.writeEntry(2026, 12, 10, "different"));
     TfrmMain &w = f.start();
-    int *changes = countChanges(w);
+    QSignalSpy changes(w.memToday, &DiaryPane::changed);
     w.Calendar1->setDay(9);
-    QCOMPARE(*changes, 0);
+    QCOMPARE(changes.count(), 0);
     w.Calendar1->setDay(10);
-    QCOMPARE(*changes, 1);
+    QCOMPARE(changes.count(), 1);
     QCOMPARE(w.memToday->text(), QStringLiteral("different"));
     w.Calendar1->setDay(11);
-    QCOMPARE(*changes, 1);
+    QCOMPARE(changes.count(), 1);
     QCOMPARE(w.memToday->text(), QString());
 }
 
@@ -266,7 +258,7 @@ void tst_MainForm::selectorMovesToTheChosenYear()
     QVERIFY(f.writeEntry(2001, 1, 15, "2001"));
     QVERIFY(f.writeEntry(1997, 1, 15, "1997"));
     TfrmMain &w = f.start();
-    int *changes = countChanges(w);
+    QSignalSpy changes(w.memToday, &DiaryPane::changed);
     w.cmbYearMonth->setCurrentIndex(2);
     emit w.cmbYearMonth->activated(2);
     QCOMPARE(w.Calendar1->SelectedDate(), QDate(2001, 1, 15));
@@ -275,14 +267,14 @@ void tst_MainForm::selectorMovesToTheChosenYear()
             {QStringLiteral("2001"), QString(), QString(), QString(), QStringLiteral("1997")}));
     QCOMPARE(comboEntries(w.cmbYearMonth).first(), QStringLiteral("1997/1"));
     QCOMPARE(w.cmbYearMonth->currentText(), QStringLiteral("2001/1"));
-    QCOMPARE(*changes, 1);
+    QCOMPARE(changes.count(), 1);
 
     // The calendar's own year again: no reload, the same list rebuilt.
     w.memToday->setText(QStringLiteral("typed"));
-    *changes = 0;
+    changes.clear();
     emit w.cmbYearMonth->activated(4);
     QCOMPARE(w.memToday->text(), QStringLiteral("typed"));
-    QCOMPARE(*changes, 0);
+    QCOMPARE(changes.count(), 0);
     QCOMPARE(w.cmbYearMonth->currentIndex(), 4);
 }
 
@@ -347,11 +339,14 @@ void tst_MainForm::monthButtonsStepAndRebuild()
     QVERIFY(f.useDiary());
     QVERIFY(f.writeEntry(2004, 1, 31, "january"));
     TfrmMain &w = f.start();
-    int *changes = countChanges(w);
+    QSignalSpy changes(w.memToday, &DiaryPane::changed);
+    QSignalSpy dates(w.Calendar1, &TCalendar::dateChanged);
     QTest::mouseClick(w.btnNextMonth, Qt::LeftButton);
     QCOMPARE(w.Calendar1->SelectedDate(), QDate(2004, 1, 31));
+    QCOMPARE(dates.count(), 1);
+    QCOMPARE(dates[0][0].toDate(), QDate(2004, 1, 31));
     QCOMPARE(w.memToday->text(), QStringLiteral("january"));
-    QCOMPARE(*changes, 1);
+    QCOMPARE(changes.count(), 1);
     QCOMPARE(comboEntries(w.cmbYearMonth).first(), QStringLiteral("2000/1"));
     QCOMPARE(comboEntries(w.cmbYearMonth).last(), QStringLiteral("2008/1"));
 
@@ -398,10 +393,10 @@ void tst_MainForm::pasteOverAMultipleDoesNotSave()
     QVERIFY(f.useDiary());
     TfrmMain &w = f.start();
     QTest::keyClicks(w.memToday, QString(18, QLatin1Char('x')));
-    int *changes = countChanges(w);
+    QSignalSpy changes(w.memToday, &DiaryPane::changed);
     QGuiApplication::clipboard()->setText(QStringLiteral("1234567"));
     w.memToday->paste();
-    QCOMPARE(*changes, 1);
+    QCOMPARE(changes.count(), 1);
     QCOMPARE(savedFile(f.entry(2026, 12, 8)), "<missing>");
     QTest::keyClicks(w.memToday, QString(15, QLatin1Char('y')));
     QCOMPARE(savedFile(f.entry(2026, 12, 8)).size(), 40);
@@ -556,11 +551,7 @@ void tst_MainForm::pageFollowsChangesMadeElsewhere()
     QVERIFY(f.writeEntry(2026, 12, 8, "mine"));
     QVERIFY(f.writeEntry(2025, 12, 8, "last year"));
     TfrmMain &w = f.start();
-    int loads = 0;
-    w.memToday->OnChange = [&w, &loads, handler = w.memToday->OnChange] {
-        ++loads;
-        handler();
-    };
+    QSignalSpy loads(w.memToday, &DiaryPane::changed);
     // As a synchroniser delivers: a new file renamed over the entry, a file appearing, one going.
     WRITE_FILE(f.diary + u"/2026/.incoming"_qs, "from the laptop");
     QVERIFY(::rename(QFile::encodeName(f.diary + u"/2026/.incoming"_qs).constData(),
@@ -571,7 +562,7 @@ void tst_MainForm::pageFollowsChangesMadeElsewhere()
     QTRY_COMPARE_WITH_TIMEOUT(w.memToday->text(), u"from the laptop"_qs, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w.mem2YearsAgo->text(), u"two years ago"_qs, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w.mem1YearAgo->text(), QString(), 5000);
-    QCOMPARE(loads, 1); // a reload is a load: one notification, and nothing written
+    QCOMPARE(loads.count(), 1); // a reload is a load: one notification, and nothing written
     QCOMPARE(savedFile(f.entry(2026, 12, 8)), QByteArray("from the laptop"));
     // Watches follow a file replaced once more.
     QVERIFY(f.writeEntry(2026, 12, 8, "again"));
@@ -596,7 +587,7 @@ void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
     w.memToday->moveCursor(QTextCursor::End);
     QTest::keyClicks(w.memToday, QStringLiteral(" typed"));
     QVERIFY(f.writeEntry(2026, 12, 8, "theirs"));
-    w.followChangesElsewhere();
+    w.page().followChangesElsewhere();
     QCOMPARE(w.memToday->text(), u"mine typed"_qs);
     if (terminate)
         w.closeForTermination();
@@ -611,6 +602,103 @@ void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
         QCOMPARE(f.prompter.messages[0].kind, u"information"_qs);
         QVERIFY(f.prompter.messages[0].text.contains(kept[0]));
     }
+}
+
+// The input method confirms a word after the page was told of another version: the word lands
+// where it was typed, and the other version is kept beside the entry.
+void tst_MainForm::compositionIsNotReplacedByAReload()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary("99"));
+    QVERIFY(f.writeEntry(2026, 12, 8, "mine "));
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QInputMethodEvent composing(u"にっき"_qs, {});
+    QApplication::sendEvent(w.memToday, &composing);
+    QVERIFY(w.memToday->isComposing());
+    QVERIFY(f.writeEntry(2026, 12, 8, "theirs"));
+    w.page().followChangesElsewhere();
+    QCOMPARE(w.memToday->text(), u"mine "_qs);
+    QInputMethodEvent confirm;
+    confirm.setCommitString(u"日記"_qs);
+    QApplication::sendEvent(w.memToday, &confirm);
+    QVERIFY(w.close());
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), sjis(u"mine 日記"_qs));
+    const QStringList kept = QDir(f.diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(readFile(f.diary + u"/2026/"_qs + kept[0]), "theirs");
+}
+
+void tst_MainForm::anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data()
+{
+    QTest::addColumn<bool>("unusable");
+    QTest::newRow("settings command") << false;
+    QTest::newRow("old folder gone") << true;
+}
+
+// Typing goes to the folder it was written in while that one is usable; after the dialog the
+// page shows the chosen folder's entries.
+void tst_MainForm::anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable()
+{
+    QFETCH(bool, unusable);
+    DiaryFixture f;
+    const QString other = f.root.filePath(u"other"_qs);
+    QVERIFY(f.useDiary("99"));
+    QVERIFY(f.writeEntry(2026, 12, 8, "first "));
+    QVERIFY(writeFile(entryPathIn(other, 2026, 12, 8), "other today"));
+    QVERIFY(writeFile(entryPathIn(other, 2025, 12, 8), "other last year"));
+    f.prompter.modalAnswers << [&](QDialog &) {
+        return int(f.writeSettings(QFile::encodeName(other), "99") ? QDialog::Accepted
+                                                                   : QDialog::Rejected);
+    };
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QTest::keyClicks(w.memToday, u"typed"_qs);
+    if (unusable) {
+        QVERIFY(QDir(f.diary).removeRecursively());
+        QTest::keyClicks(w.memToday, u"!"_qs); // the settings check opens the dialog
+    } else
+        w.EditSettings->trigger();
+    QCOMPARE(f.prompter.modalRuns, 1);
+    QCOMPARE(w.mem1YearAgo->text(), u"other last year"_qs);
+    QVERIFY(w.close());
+    QCOMPARE(f.prompter.messages.size(), unusable ? 1 : 0); // the kept version's notice
+    const QStringList kept = QDir(other + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    if (unusable) {
+        QCOMPARE(savedFile(entryPathIn(other, 2026, 12, 8)), "first typed!");
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readFile(other + u"/2026/"_qs + kept[0]), "other today");
+    } else {
+        QCOMPARE(savedFile(f.entry(2026, 12, 8)), "first typed");
+        QCOMPARE(w.memToday->text(), u"other today"_qs);
+        QCOMPARE(readFile(entryPathIn(other, 2026, 12, 8)), "other today");
+        QCOMPARE(kept.size(), 0);
+    }
+}
+
+// An entry over the pane's capacity: the error is shown, nothing typed can be stranded under
+// that day, and the file stays where it is.
+void tst_MainForm::dayThatCannotBeLoadedTakesNoTyping()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, "the eighth"));
+    QVERIFY(f.writeEntry(2025, 12, 9, "last year's ninth"));
+    const QString big = f.entry(2026, 12, 9);
+    QVERIFY(f.writeEntry(2026, 12, 9, ""));
+    QVERIFY(QFile::resize(big, kPaneCapacityBytes + 1));
+    TfrmMain &w = f.start();
+    QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
+    QCOMPARE(f.prompter.messages.size(), 1);
+    QCOMPARE(w.memToday->text(), QString());
+    QVERIFY(w.memToday->isReadOnly());
+    QCOMPARE(w.mem1YearAgo->text(), u"last year's ninth"_qs);
+    QTest::keyClicks(w.memToday, u"stranded"_qs);
+    w.memTodayExit();
+    QVERIFY(w.close());
+    QCOMPARE(QFileInfo(big).size(), kPaneCapacityBytes + 1);
+    QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files),
+        QStringList({u"1208.txt"_qs, u"1209.txt"_qs}));
 }
 
 #include "tst_mainform.moc"

@@ -201,6 +201,7 @@ void TCalendar::announceDate()
 
 void TCalendar::Change()
 {
+    emit dateChanged(m_date);
     if (OnChange)
         OnChange(*this);
 }

@@ -47,6 +47,10 @@ public:
     static void setTodayForTesting(QDate today);
     static QDate today();
 
+signals:
+    // Raised with every change of the date, before OnChange.
+    void dateChanged(QDate date);
+
 protected:
     virtual void Relayout();
     virtual void Change();

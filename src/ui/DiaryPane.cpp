@@ -97,6 +97,7 @@ void DiaryPane::setText(const QString &text)
         const QSignalBlocker quiet(this);
         setPlainText(text);
     }
+    emit changed();
     if (OnChange)
         OnChange();
 }
@@ -109,10 +110,21 @@ void DiaryPane::clearText()
 
 void DiaryPane::userTextChanged()
 {
+    emit changed();
     guarded(window(), [this] {
         if (OnChange)
             OnChange();
     });
+}
+
+bool DiaryPane::isComposing() const
+{
+    return !composition().isEmpty();
+}
+
+void DiaryPane::setTypingAllowed(bool allowed)
+{
+    setReadOnly(!allowed);
 }
 
 void DiaryPane::insertTyped(const QString &text)

@@ -22,7 +22,11 @@ public:
     // (loadEntryFile does), so an equal text costs no second copy of the document.
     void setText(const QString &text) override;
     // Clearing by the program raises nothing.
-    void clearText();
+    void clearText() override;
+    // The input method's composition is shown at the caret and not yet part of the text.
+    bool isComposing() const override;
+    // A pane that takes no typing is read-only; text can still be selected and copied.
+    void setTypingAllowed(bool allowed) override;
 
     // Called after every change of the text, by the user or by setText.
     std::function<void()> OnChange;
@@ -33,6 +37,10 @@ public:
     void insertTyped(const QString &text);
     // Makes the input method's composition part of the text, as confirming it would.
     void commitComposition();
+
+signals:
+    // Raised with every change notification (the person's or setText's), before OnChange.
+    void changed();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -1,10 +1,8 @@
 #include "MainForm.h"
 
-#include "storage/DiaryText.h"
+#include "storage/DiaryPage.h"
 #include "storage/EntryFiles.h"
-#include "storage/EntryLedger.h"
 #include "storage/EntryWriter.h"
-#include "storage/Exception.h"
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
 #include "ui/Calendar.h"
@@ -24,12 +22,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
-#include <QDateTime>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,7 +34,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -54,10 +47,6 @@ namespace {
 constexpr int kClientWidth = 792;
 constexpr int kClientHeight = 594;
 constexpr int kToolTipShowMs = 2500;
-// A synchroniser writes a file in several steps; the page follows once they have settled.
-constexpr int kFollowDelayMs = 300;
-// A version kept while the person types is told of once the typing pauses.
-constexpr int kNoticeDelayMs = 2000;
 
 template<typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
 {
@@ -121,8 +110,7 @@ TfrmMain::~TfrmMain()
     Calendar1->OnChange = nullptr;
     // A window that goes without its close (tests, the program's end) waits for its saves all
     // the same, and has nobody left to tell about them.
-    EntryWriter::instance().waitForAll();
-    EntryWriter::instance().takeOutcomes();
+    delete std::exchange(m_page, nullptr);
 }
 
 void TfrmMain::createControls()
@@ -369,24 +357,14 @@ void TfrmMain::bindEvents()
     connect(EditSettings, &QAction::triggered, this,
         [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
-    m_pageWatcher = new QFileSystemWatcher(this);
-    m_noticeTimer = new QTimer(this);
-    m_noticeTimer->setSingleShot(true);
-    m_noticeTimer->setInterval(kNoticeDelayMs);
-    connect(m_noticeTimer, &QTimer::timeout, this,
+    m_page = new DiaryPage({memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo}, this);
+    connect(m_page, &DiaryPage::keptNoticesDue, this,
         [this] { guarded(this, [this] { tellKeptVersions(); }); });
-    m_followTimer = new QTimer(this);
-    m_followTimer->setSingleShot(true);
-    m_followTimer->setInterval(kFollowDelayMs);
-    connect(m_pageWatcher, &QFileSystemWatcher::fileChanged, m_followTimer,
-        qOverload<>(&QTimer::start));
-    connect(m_pageWatcher, &QFileSystemWatcher::directoryChanged, m_followTimer,
-        qOverload<>(&QTimer::start));
-    connect(m_followTimer, &QTimer::timeout, this,
-        [this] { guarded(this, [this] { followChangesElsewhere(); }); });
+    connect(m_page, &DiaryPage::followFailed, this,
+        [this](const QString &message) { reportError(this, message); });
     connect(
         &EntryWriter::instance(), &EntryWriter::outcomesReady, this,
-        [this] { guarded(this, [this] { tellWriterOutcomes(); }); }, Qt::QueuedConnection);
+        [this] { guarded(this, [this] { m_page->takeWriterOutcomes(); }); }, Qt::QueuedConnection);
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         rememberFocus(now);
@@ -441,7 +419,7 @@ void TfrmMain::changeEvent(QEvent *event)
     if (!isActiveWindow())
         m_leftOnce = true;
     else if (m_leftOnce)
-        m_followTimer->start();
+        m_page->followSoon();
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
@@ -482,66 +460,7 @@ void TfrmMain::fillYearMonthList()
 
 void TfrmMain::loadFiveYearPage(int baseYear)
 {
-    const int month = Calendar1->Month();
-    const int day = Calendar1->Day();
-    for (int i = 0; i < kPaneCount; ++i) {
-        const int year = baseYear - i;
-        // With no diary folder there is nothing to look for, not even at the root.
-        m_pagePaths[i] = DiaryDir.isEmpty() ? QString() : entryFilePath(year, month, day);
-        if (i == 0)
-            m_todayOnDisk = QString();
-        loadPane(i, m_pagePaths[i]);
-    }
-    EntryLedger::instance().retainOnly({std::begin(m_pagePaths), std::end(m_pagePaths)});
-    watchPage();
-}
-
-void TfrmMain::loadPane(int index, const QString &path)
-{
-    DiaryPane *target = pane(index);
-    if (!path.isEmpty()
-        && (isSavePending(path)
-            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile())))
-        loadEntryFile(*target, path);
-    else {
-        target->clearText();
-        if (!path.isEmpty())
-            EntryLedger::instance().rememberAbsent(path);
-    }
-    if (index == 0)
-        m_todayOnDisk = memToday->text();
-}
-
-void TfrmMain::followChangesElsewhere()
-{
-    // Typing not yet on disk stays; the next save keeps the other version beside it.
-    const bool todayOnDisk = memToday->text() == m_todayOnDisk;
-    for (int i = todayOnDisk ? 0 : 1; i < kPaneCount; ++i)
-        loadPane(i, m_pagePaths[i]);
-    watchPage();
-}
-
-void TfrmMain::watchPage()
-{
-    // A file replaced by a rename is no longer watched: the watches are set afresh each time.
-    if (!m_pageWatcher->files().isEmpty())
-        m_pageWatcher->removePaths(m_pageWatcher->files());
-    if (!m_pageWatcher->directories().isEmpty())
-        m_pageWatcher->removePaths(m_pageWatcher->directories());
-    QStringList paths;
-    if (!DiaryDir.isEmpty() && QFileInfo(DiaryDir).isDir())
-        paths << DiaryDir;
-    for (const QString &path : m_pagePaths) {
-        if (path.isEmpty())
-            continue;
-        const QFileInfo entry(path);
-        if (entry.dir().exists() && !paths.contains(entry.path()))
-            paths << entry.path();
-        if (entry.isFile())
-            paths << path;
-    }
-    if (!paths.isEmpty())
-        m_pageWatcher->addPaths(paths);
+    m_page->loadDate(QDate(baseYear, Calendar1->Month(), Calendar1->Day()));
 }
 
 void TfrmMain::Calendar1Change()
@@ -598,20 +517,13 @@ void TfrmMain::settingsCheck()
 void TfrmMain::memTodayChange()
 {
     settingsCheck();
-    // A notice waits while the person types, so that no keystroke lands in its box.
-    if (!m_keptNotices.isEmpty())
-        m_noticeTimer->start();
-    const QString text = memToday->text();
-    const qsizetype length = diaryTextByteLength(text);
-    if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
-        return;
-    saveToday(text);
+    m_page->typed();
 }
 
 void TfrmMain::memTodayExit()
 {
     settingsCheck();
-    saveToday(memToday->text());
+    m_page->leave();
     tellKeptVersions();
 }
 
@@ -622,66 +534,18 @@ void TfrmMain::FormCloseQuery()
     // A termination request waits for nobody: no settings dialog, and an entry that cannot be
     // saved goes to a rescue file.
     if (m_terminating) {
-        saveOrRescueEntry();
+        saveOrRescueEntries();
         return;
     }
     settingsCheck();
-    saveToday(memToday->text());
     // The close is decided once every save is on disk: one that failed keeps the window open.
-    EntryWriter::instance().waitForAll();
-    tellWriterOutcomes();
+    m_page->close();
     tellKeptVersions();
-}
-
-void TfrmMain::saveToday(const QString &text)
-{
-    const int year = Calendar1->Year();
-    const int month = Calendar1->Month();
-    const int day = Calendar1->Day();
-    // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
-    const SavedEntry saved = saveCurrentEntry(text, year, month, day);
-    if (saved.onDisk && entryFilePath(year, month, day) == m_pagePaths[0])
-        m_todayOnDisk = text;
-}
-
-void TfrmMain::tellWriterOutcomes()
-{
-    QStringList errors;
-    for (const EntryWriter::Outcome &outcome : EntryWriter::instance().takeOutcomes()) {
-        if (!outcome.keptFile.isEmpty())
-            noteKeptVersion(outcome.entryPath, outcome.keptFile);
-        if (outcome.error.isEmpty())
-            continue;
-        errors << outcome.error;
-        // That text is not on disk after all, so a change made elsewhere must not replace it.
-        if (outcome.entryPath == m_pagePaths[0] && outcome.text == m_todayOnDisk)
-            m_todayOnDisk = QString();
-    }
-    if (errors.isEmpty())
-        return;
-    for (qsizetype i = 0; i + 1 < errors.size(); ++i)
-        reportError(this, errors[i]);
-    throw Exception(errors.back());
-}
-
-void TfrmMain::noteKeptVersion(const QString &entry, const QString &kept)
-{
-    const QFileInfo file(entry);
-    const QString day = file.fileName();
-    m_keptNotices << QStringLiteral(
-        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
-        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
-                         .arg(QFileInfo(file.path()).fileName())
-                         .arg(day.left(2).toInt())
-                         .arg(day.mid(2, 2).toInt())
-                         .arg(day, QDir::toNativeSeparators(kept));
-    m_noticeTimer->start();
 }
 
 void TfrmMain::tellKeptVersions()
 {
-    m_noticeTimer->stop();
-    const QStringList notices = std::exchange(m_keptNotices, {});
+    const QStringList notices = m_page->takeKeptNotices();
     // A termination must never wait for a person; the kept files are there all the same.
     if (m_terminating)
         return;
@@ -689,19 +553,11 @@ void TfrmMain::tellKeptVersions()
         Prompter::current().information(this, QStringLiteral("情報"), notice);
 }
 
-void TfrmMain::saveOrRescueEntry()
+void TfrmMain::saveOrRescueEntries()
 {
-    const QString text = memToday->text();
-    const QDate date(Calendar1->Year(), Calendar1->Month(), Calendar1->Day());
-    try {
-        saveToday(text);
-        EntryWriter::instance().waitForAll();
-        tellWriterOutcomes();
-    } catch (const std::exception &error) {
-        const QString path = writeRescueFile(text, date, QDateTime::currentDateTime());
-        std::fprintf(stderr, "%s: 日記を %s に残しました\n", qUtf8Printable(errorMessageOf(error)),
-            qUtf8Printable(path));
-    }
+    for (const DiaryPage::Rescue &rescue : m_page->terminate())
+        std::fprintf(stderr, "%s: 日記を %s に残しました\n", qUtf8Printable(rescue.error),
+            qUtf8Printable(rescue.file));
 }
 
 void TfrmMain::announceRescueFiles()
@@ -724,10 +580,14 @@ void TfrmMain::closeForTermination()
 
 void TfrmMain::showSettings()
 {
+    // Typing goes to the folder it was written in while that one is usable; failing that, to
+    // the folder chosen next.
+    guarded(this, [this] { m_page->folderAboutToChange(); });
     if (m_settings)
         ::showSettings(*m_settings);
     else
         readSettings();
+    m_page->folderChanged();
 }
 
 void TfrmMain::tbtnSettingsClick()

@@ -2,21 +2,19 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QStringList>
 
 #include <memory>
 
+class DiaryPage;
 class DiaryPane;
 class QAction;
 class QComboBox;
 class QFileDialog;
-class QFileSystemWatcher;
 class QLabel;
 class QPlainTextEdit;
 class QPrinter;
 class QPushButton;
 class QStatusBar;
-class QTimer;
 class QToolBar;
 class QToolButton;
 class TCalendar;
@@ -43,6 +41,8 @@ public:
 
     // Pane 0 is memToday, pane i the entry of the base year minus i.
     DiaryPane *pane(int index) const;
+    // The files behind the panes and the rules that keep the typing.
+    DiaryPage &page() const { return *m_page; }
 
     // Handlers, named after their control and event.
     void FormShow();
@@ -69,9 +69,7 @@ public:
 
     void fillYearMonthList();
     void loadFiveYearPage(int baseYear);
-    // Shows what another writer (a synchroniser) changed in the page's files since they were
-    // loaded; memToday only while it holds no typing that is not on disk.
-    void followChangesElsewhere();
+    // The settings dialog, then the settings read again; the page follows a new diary folder.
     void showSettings();
     void updateCommandStates();
 
@@ -117,19 +115,13 @@ private:
     void createToolBar();
     void bindEvents();
     void settingsCheck();
-    void saveToday(const QString &text);
-    // What the entry writer met since last asked: kept versions, and failures (raised).
-    void tellWriterOutcomes();
-    void noteKeptVersion(const QString &entry, const QString &kept);
     void tellKeptVersions();
-    void loadPane(int index, const QString &path);
-    void watchPage();
     void runFileSaveAs1();
     void runFilePrintSetup1();
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
     DiaryPane *focusedPane() const;
     void rememberFocus(QWidget *now);
-    void saveOrRescueEntry();
+    void saveOrRescueEntries();
 
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
@@ -137,12 +129,5 @@ private:
     bool m_terminating = false;
     bool m_leftOnce = false;
     QPointer<QWidget> m_focusedControl;
-    // The files behind the five panes as last loaded, and memToday's text as last loaded or
-    // saved: typing beyond it is not on disk yet.
-    QString m_pagePaths[kPaneCount];
-    QString m_todayOnDisk;
-    QFileSystemWatcher *m_pageWatcher = nullptr;
-    QTimer *m_followTimer = nullptr;
-    QStringList m_keptNotices;
-    QTimer *m_noticeTimer = nullptr;
+    DiaryPage *m_page = nullptr;
 };

@@ -1,0 +1,700 @@
+#include "DiaryPage.h"
+
+#include "storage/DiaryText.h"
+#include "storage/EntryFiles.h"
+#include "storage/EntryLedger.h"
+#include "storage/EntryWriter.h"
+#include "storage/Exception.h"
+#include "storage/RescueFiles.h"
+#include "storage/Settings.h"
+#include "storage/TextPane.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+#include <QThread>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+// Takes what loadEntryFile would show, so the page decides what pane 0 gets.
+class TextHolder : public TextPane
+{
+public:
+    explicit TextHolder(QString text) : m_text(std::move(text)) { }
+    QString text() const override { return m_text; }
+    void setText(const QString &text) override { m_text = text; }
+
+private:
+    QString m_text;
+};
+
+QString messageOf(const std::exception &error)
+{
+    if (const auto *own = dynamic_cast<const Exception *>(&error))
+        return own->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+// The diary folder an entry file lies in (its year folder's parent).
+QString folderOfEntry(const QString &path)
+{
+    return QFileInfo(QFileInfo(path).path()).path();
+}
+
+// The date an entry file stands for: its year folder and its MMDD name.
+QDate dateOfEntry(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString day = file.completeBaseName();
+    return QDate(
+        QFileInfo(file.path()).fileName().toInt(), day.left(2).toInt(), day.mid(2).toInt());
+}
+
+[[noreturn]] void raise(QStringList errors)
+{
+    errors.removeDuplicates();
+    throw Exception(errors.join(QLatin1Char('\n')));
+}
+
+} // namespace
+
+DiaryPage::DiaryPage(const std::array<TextPane *, kPaneCount> &panes, QObject *parent)
+    : QObject(parent), m_panes(panes)
+{
+    m_watcher = new QFileSystemWatcher(this);
+    m_followTimer = new QTimer(this);
+    m_followTimer->setSingleShot(true);
+    m_followTimer->setInterval(kFollowDelayMs);
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeDelayMs);
+    connect(
+        m_watcher, &QFileSystemWatcher::fileChanged, m_followTimer, qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_followTimer,
+        qOverload<>(&QTimer::start));
+    connect(m_followTimer, &QTimer::timeout, this, &DiaryPage::followDue);
+    connect(m_noticeTimer, &QTimer::timeout, this, &DiaryPage::keptNoticesDue);
+}
+
+DiaryPage::~DiaryPage()
+{
+    assertThread();
+    EntryWriter::instance().waitForAll();
+    EntryWriter::instance().takeOutcomes();
+}
+
+void DiaryPage::assertThread() const
+{
+    Q_ASSERT_X(QThread::currentThread() == thread(), "DiaryPage", "called off the GUI thread");
+}
+
+TextPane &DiaryPage::today() const
+{
+    return *m_panes[0];
+}
+
+// --- Loading ---
+
+void DiaryPage::loadDate(const QDate &date)
+{
+    assertThread();
+    QStringList errors;
+    // A failure the writer met for the day shown so far makes its text typing again, and
+    // typing that is not on disk belongs to the day it was written for.
+    noteWriterOutcomes(errors);
+    if (m_date.isValid() && hasUnsavedTyping())
+        keepTyping(errors);
+    m_date = date;
+    loadPanes(0, errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::keepTyping(QStringList &errors)
+{
+    const QString text = today().text();
+    try {
+        saveToday(text);
+    } catch (const std::exception &error) {
+        errors << messageOf(error);
+        remember(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
+    }
+}
+
+void DiaryPage::loadPanes(int first, QStringList &errors)
+{
+    const QScopedValueRollback loading(m_loading, true);
+    // A settings dialog opened from pane 0's notification may have chosen another folder.
+    for (int round = 0; round < 2 && (round == 0 || m_folder != DiaryDir); ++round) {
+        if (round > 0 && hasUnsavedTyping())
+            keepTyping(errors);
+        m_folder = DiaryDir;
+        for (int i = 0; i < kPaneCount; ++i)
+            m_paths[i] = pathOfPane(i);
+        for (int i = first; i < kPaneCount; ++i) {
+            try {
+                loadPane(i);
+            } catch (const std::exception &error) {
+                errors << messageOf(error);
+                // A failing pane 0 stays empty and shut; from another pane on, the page keeps
+                // what it showed, as an interrupted load always has.
+                if (i > 0)
+                    break;
+                refuseToday();
+            }
+        }
+    }
+    retainKnown();
+    watchPage();
+}
+
+QString DiaryPage::pathOfPane(int index) const
+{
+    // With no diary folder there is nothing to look for, not even at the root.
+    if (DiaryDir.isEmpty() || !m_date.isValid())
+        return QString();
+    return entryFilePath(m_date.year() - index, m_date.month(), m_date.day());
+}
+
+QString DiaryPage::entryPathOf(const QDate &date)
+{
+    return entryFilePath(date.year(), date.month(), date.day());
+}
+
+bool DiaryPage::entryExists(const QString &path)
+{
+    return !path.isEmpty()
+        && (isSavePending(path)
+            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile()));
+}
+
+void DiaryPage::loadPane(int index)
+{
+    const QString &path = m_paths[index];
+    if (index > 0) {
+        if (entryExists(path))
+            loadEntryFile(*m_panes[index], path);
+        else {
+            m_panes[index]->clearText();
+            if (!path.isEmpty())
+                EntryLedger::instance().rememberAbsent(path);
+        }
+        return;
+    }
+    m_todayOnDisk.reset();
+    allowTyping(true);
+    // A save of this day that failed shows again, as typing not yet on disk. The file is not
+    // read: what was seen of it before decides whether the retry keeps it.
+    const qsizetype failed = failedIndex(m_date);
+    if (failed >= 0) {
+        showToday(m_unsaved.takeAt(failed).text);
+        return;
+    }
+    TextHolder onDisk(today().text());
+    if (entryExists(path))
+        loadEntryFile(onDisk, path);
+    else {
+        onDisk.setText(QString());
+        if (!path.isEmpty())
+            EntryLedger::instance().rememberAbsent(path);
+    }
+    m_todayOnDisk = onDisk.text();
+    showToday(onDisk.text());
+}
+
+void DiaryPage::showToday(const QString &text)
+{
+    if (today().text() == text)
+        return;
+    if (text.isEmpty())
+        today().clearText();
+    else
+        today().setText(text);
+}
+
+void DiaryPage::refuseToday()
+{
+    m_todayOnDisk.reset();
+    allowTyping(false);
+    today().clearText();
+}
+
+void DiaryPage::allowTyping(bool allowed)
+{
+    if (m_typingAllowed == allowed)
+        return;
+    m_typingAllowed = allowed;
+    today().setTypingAllowed(allowed);
+}
+
+// --- Saving ---
+
+void DiaryPage::typed()
+{
+    assertThread();
+    // A notice waits while the person types, so that no keystroke lands in its box.
+    if (!m_keptNotices.isEmpty())
+        m_noticeTimer->start();
+    // A load is not typing: it never writes.
+    if (m_loading || !hasUnsavedTyping())
+        return;
+    const QString text = today().text();
+    const qsizetype length = diaryTextByteLength(text);
+    if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
+        return;
+    saveToday(text);
+}
+
+void DiaryPage::leave()
+{
+    assertThread();
+    if (!m_loading && hasUnsavedTyping())
+        saveToday(today().text());
+}
+
+bool DiaryPage::hasUnsavedTyping() const
+{
+    assertThread();
+    return m_typingAllowed && m_date.isValid()
+        && today().text() != m_todayOnDisk.value_or(QString());
+}
+
+void DiaryPage::saveToday(const QString &text)
+{
+    if (save(m_date, text, DiaryDir) && m_folder == DiaryDir)
+        m_todayOnDisk = text;
+}
+
+bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
+{
+    // The save reads the folder from the setting; a folder chosen meanwhile stays chosen.
+    const QString target = folder; // folder may be the setting itself
+    const QString chosen = std::exchange(DiaryDir, target);
+    const auto restore = qScopeGuard([&] {
+        if (DiaryDir == target)
+            DiaryDir = chosen;
+    });
+    // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
+    const SavedEntry saved = saveCurrentEntry(text, date.year(), date.month(), date.day());
+    if (!saved.onDisk)
+        return false;
+    const QString path = entryPathOf(date);
+    remember(Unsaved {date, path, text, false, QString(), folder});
+    return true;
+}
+
+void DiaryPage::forget(const QString &path)
+{
+    const qsizetype known = unsavedIndex(path);
+    if (known >= 0)
+        m_unsaved.removeAt(known);
+}
+
+void DiaryPage::remember(const Unsaved &unsaved)
+{
+    const qsizetype known = unsavedIndex(unsaved.path);
+    if (known >= 0)
+        m_unsaved[known] = unsaved;
+    else
+        m_unsaved.append(unsaved);
+}
+
+// --- The writer's outcomes ---
+
+void DiaryPage::takeWriterOutcomes()
+{
+    assertThread();
+    QStringList errors;
+    noteWriterOutcomes(errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::noteWriterOutcomes(QStringList &errors)
+{
+    EntryWriter &writer = EntryWriter::instance();
+    // Saves no longer in flight before the outcomes are taken have their outcome among them.
+    QStringList settled;
+    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
+        if (!unsaved.failed && !isSavePending(unsaved.path))
+            settled << unsaved.path;
+    }
+    for (const EntryWriter::Outcome &outcome : writer.takeOutcomes()) {
+        if (!outcome.keptFile.isEmpty())
+            noteKeptVersion(outcome.entryPath, outcome.keptFile);
+        noteOutcome(outcome.entryPath, outcome.text, outcome.error);
+        if (!outcome.error.isEmpty())
+            errors << outcome.error;
+    }
+    // A save that reported nothing went through.
+    m_unsaved.removeIf(
+        [&](const Unsaved &unsaved) { return !unsaved.failed && settled.contains(unsaved.path); });
+    retainKnown();
+}
+
+void DiaryPage::noteOutcome(const QString &path, const QString &text, const QString &error)
+{
+    const qsizetype known = unsavedIndex(path);
+    if (error.isEmpty()) {
+        if (known >= 0 && !m_unsaved[known].failed && m_unsaved[known].text == text)
+            m_unsaved.removeAt(known);
+        return;
+    }
+    // A newer save of the entry is on its way and holds the typing.
+    if (known >= 0 && m_unsaved[known].text != text && !m_unsaved[known].failed)
+        return;
+    const QString folder = known >= 0 ? m_unsaved.takeAt(known).folder : folderOfEntry(path);
+    if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
+        // The shown day: the pane holds the text (or typing made since), which is not on disk.
+        if (m_todayOnDisk == text) {
+            m_todayOnDisk.reset();
+            return;
+        }
+        if (!hasUnsavedTyping()) {
+            // The pane shows a version loaded since: it is another writer's, not replaced
+            // unkept.
+            forgetSeen(path);
+            m_todayOnDisk.reset();
+            const QScopedValueRollback loading(m_loading, true);
+            showToday(text);
+            return;
+        }
+    }
+    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
+}
+
+void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
+{
+    const QFileInfo file(entry);
+    const QString day = file.fileName();
+    m_keptNotices << QStringLiteral(
+        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
+        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
+                         .arg(QFileInfo(file.path()).fileName())
+                         .arg(day.left(2).toInt())
+                         .arg(day.mid(2, 2).toInt())
+                         .arg(day, QDir::toNativeSeparators(kept));
+    m_noticeTimer->start();
+}
+
+QStringList DiaryPage::takeKeptNotices()
+{
+    assertThread();
+    m_noticeTimer->stop();
+    return std::exchange(m_keptNotices, {});
+}
+
+qsizetype DiaryPage::unsavedIndex(const QString &path) const
+{
+    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
+        if (m_unsaved[i].path == path)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype DiaryPage::failedIndex(const QDate &date) const
+{
+    // Only a failure in the folder shown: another folder's text is retried there.
+    const QString path = entryPathOf(date);
+    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
+        if (m_unsaved[i].failed && m_unsaved[i].path == path)
+            return i;
+    }
+    return -1;
+}
+
+QList<QDate> DiaryPage::failedDates() const
+{
+    assertThread();
+    QList<QDate> dates;
+    for (const Unsaved &unsaved : m_unsaved) {
+        if (unsaved.failed && !dates.contains(unsaved.date))
+            dates << unsaved.date;
+    }
+    return dates;
+}
+
+// --- Following other writers ---
+
+void DiaryPage::followDue()
+{
+    try {
+        followChangesElsewhere();
+    } catch (const std::exception &error) {
+        emit followFailed(messageOf(error));
+    }
+}
+
+void DiaryPage::followChangesElsewhere()
+{
+    assertThread();
+    if (!m_date.isValid())
+        return;
+    QStringList errors;
+    // Asked before the outcomes are taken: a save that ends in between reports in them.
+    const bool todayPending = isSavePending(m_paths[0]);
+    noteWriterOutcomes(errors);
+    // Typing not yet on disk stays, and so does a composition; the next save keeps the other
+    // version beside it.
+    const bool followToday = !todayPending && !hasUnsavedTyping() && !today().isComposing();
+    loadPanes(followToday ? 0 : 1, errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::followSoon()
+{
+    assertThread();
+    m_followTimer->start();
+}
+
+void DiaryPage::watchPage()
+{
+    // A file replaced by a rename is no longer watched: the watches are set afresh each time.
+    if (!m_watcher->files().isEmpty())
+        m_watcher->removePaths(m_watcher->files());
+    if (!m_watcher->directories().isEmpty())
+        m_watcher->removePaths(m_watcher->directories());
+    QStringList paths;
+    if (!DiaryDir.isEmpty() && QFileInfo(DiaryDir).isDir())
+        paths << DiaryDir;
+    for (const QString &path : m_paths) {
+        if (path.isEmpty())
+            continue;
+        const QFileInfo entry(path);
+        if (entry.dir().exists() && !paths.contains(entry.path()))
+            paths << entry.path();
+        if (entry.isFile())
+            paths << path;
+    }
+    if (!paths.isEmpty())
+        m_watcher->addPaths(paths);
+}
+
+void DiaryPage::forgetSeen(const QString &path)
+{
+    QStringList others(m_paths.begin(), m_paths.end());
+    for (const Unsaved &unsaved : std::as_const(m_unsaved))
+        others << unsaved.path;
+    others.removeAll(path);
+    EntryLedger::instance().retainOnly(others);
+}
+
+void DiaryPage::retainKnown()
+{
+    // What was seen of an entry whose save failed decides what its retry may replace.
+    QStringList paths(m_paths.begin(), m_paths.end());
+    for (const Unsaved &unsaved : std::as_const(m_unsaved))
+        paths << unsaved.path;
+    EntryLedger::instance().retainOnly(paths);
+}
+
+// --- The diary folder ---
+
+void DiaryPage::folderAboutToChange()
+{
+    assertThread();
+    if (!checkSettings() || !hasUnsavedTyping())
+        return;
+    const QString text = today().text();
+    try {
+        saveToday(text);
+    } catch (const std::exception &error) {
+        // The typing stays this folder's: retried here, never taken to the next one.
+        remember(Unsaved {m_date, entryPathOf(m_date), text, true, messageOf(error), DiaryDir});
+        m_todayOnDisk = text;
+        throw;
+    }
+}
+
+void DiaryPage::folderChanged()
+{
+    assertThread();
+    // A change while pane 0 is being loaded is followed by that load itself.
+    if (m_loading || !m_date.isValid() || m_folder == DiaryDir)
+        return;
+    QStringList errors;
+    // Typing the old folder could not take goes to the new one.
+    if (hasUnsavedTyping())
+        keepTyping(errors);
+    loadPanes(0, errors);
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+// --- The end of the run ---
+
+void DiaryPage::close()
+{
+    assertThread();
+    // Saves that failed before are retried below, so their errors are not news yet.
+    settleWriter();
+    QStringList errors;
+    const bool typing = hasUnsavedTyping();
+    if (typing) {
+        try {
+            saveToday(today().text());
+        } catch (const std::exception &error) {
+            errors << messageOf(error);
+        }
+    }
+    QList<Unsaved> lost = retryFailed(typing);
+    EntryWriter::instance().waitForAll();
+    noteWriterOutcomes(errors);
+    // Those that failed again stay listed for the next try.
+    for (const Unsaved &unsaved : std::as_const(lost)) {
+        if (!unsaved.error.isEmpty())
+            errors << unsaved.error;
+    }
+    // What no entry can take: kept where the person is told of it at the next start.
+    lost.removeIf([](const Unsaved &unsaved) { return !unsaved.error.isEmpty(); });
+    const QList<Rescue> rescued = rescue(lost);
+    for (qsizetype i = 0; i < rescued.size(); ++i) {
+        if (!rescued[i].file.isEmpty())
+            continue;
+        errors << rescued[i].error;
+        remember(lost[i]);
+    }
+    if (!errors.isEmpty())
+        raise(errors);
+}
+
+void DiaryPage::settleWriter()
+{
+    EntryWriter::instance().waitForAll();
+    QStringList retried;
+    noteWriterOutcomes(retried);
+}
+
+QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
+{
+    // They stay listed while retried, so what was seen of their entries is kept meanwhile.
+    QList<Unsaved> failed;
+    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
+        if (unsaved.failed)
+            failed << unsaved;
+    }
+    QList<Unsaved> lost;
+    for (Unsaved &unsaved : failed) {
+        // Beside other typing in pane 0 for the same day, neither text may replace the other;
+        // an entry that takes no save (read-only) cannot take it either.
+        if (!(todayTyping && unsaved.date == m_date)) {
+            try {
+                if (retry(unsaved))
+                    continue;
+            } catch (const std::exception &error) {
+                unsaved.error = messageOf(error);
+                remember(unsaved);
+                lost << unsaved;
+                continue;
+            }
+        }
+        forget(unsaved.path);
+        unsaved.error.clear();
+        lost << unsaved;
+    }
+    return lost;
+}
+
+bool DiaryPage::retry(const Unsaved &unsaved)
+{
+    // A failed save goes to the folder it was written in while that one is usable.
+    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty())
+        return save(unsaved.date, unsaved.text, unsaved.folder);
+    // Else to the folder now chosen, where an entry the page showed is still another text:
+    // it is kept beside the retried one.
+    const QString path = entryPathOf(unsaved.date);
+    if (path == unsaved.path)
+        return save(unsaved.date, unsaved.text, DiaryDir);
+    forgetSeen(path);
+    if (!save(unsaved.date, unsaved.text, DiaryDir))
+        return false;
+    forget(unsaved.path);
+    return true;
+}
+
+QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
+{
+    assertThread();
+    m_followTimer->stop();
+    try {
+        settleWriter();
+    } catch (...) {
+        // What the writer met is asked again below.
+    }
+    m_terminating = true;
+    QList<Unsaved> lost;
+    const bool typing = hasUnsavedTyping();
+    if (typing) {
+        try {
+            save(m_date, today().text(), DiaryDir);
+        } catch (const std::exception &error) {
+            lost << Unsaved {m_date, m_paths[0], today().text(), true, messageOf(error), DiaryDir};
+        }
+    }
+    try {
+        // Those that failed again are listed still, and rescued with the others below.
+        for (const Unsaved &unsaved : retryFailed(typing)) {
+            if (unsaved.error.isEmpty())
+                lost << unsaved;
+        }
+        EntryWriter::instance().waitForAll();
+        QStringList errors;
+        noteWriterOutcomes(errors);
+    } catch (...) {
+        // Nothing more can be learnt of the writer; what is known to have failed is rescued.
+    }
+    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
+        if (unsaved.failed)
+            lost << unsaved;
+    }
+    m_unsaved.clear();
+    return rescue(lost);
+}
+
+QList<DiaryPage::Rescue> DiaryPage::rescue(const QList<Unsaved> &lost)
+{
+    QList<Rescue> rescues;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const Unsaved &unsaved : lost) {
+        Rescue rescued {unsaved.date, QString(), unsaved.error};
+        // A second try, under another name, gets past a disk's passing error.
+        for (int attempt = 0; attempt < 2 && rescued.file.isEmpty(); ++attempt) {
+            try {
+                rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
+            } catch (const std::exception &error) {
+                if (attempt > 0)
+                    rescued.error += QLatin1Char('\n') + messageOf(error);
+            } catch (...) { }
+        }
+        rescues << rescued;
+    }
+    return rescues;
+}
+
+// --- What the page says ---
+
+QDate DiaryPage::date() const
+{
+    assertThread();
+    return m_date;
+}
+
+QString DiaryPage::entryPath(int index) const
+{
+    assertThread();
+    return m_paths[index];
+}
+
+bool DiaryPage::typingAllowed() const
+{
+    assertThread();
+    return m_typingAllowed;
+}

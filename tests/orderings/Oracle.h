@@ -1,0 +1,50 @@
+#pragma once
+
+#include "History.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Decides from the folders alone whether a run kept what its writers wrote: the diary folders
+// (entries, copies beside them, files that links pointed to) and the rescue folder. It knows the
+// history and the names a person sees on disk, nothing of how the program works.
+class Oracle
+{
+public:
+    // folders: the name each diary folder has in the history, and its path.
+    Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue);
+
+    // What went wrong, one line each; empty when the run kept everything.
+    QStringList violations() const;
+
+private:
+    enum class Kind { Entry, Copy, Linked, Rescue };
+    struct Found
+    {
+        QString path;
+        Kind kind = Kind::Entry;
+        QString folder; // empty for a rescue file
+        QDate date;
+        std::optional<QByteArray> bytes; // none: a link to nothing, or unreadable
+    };
+
+    void scanFolder(const QString &name, const QString &path);
+    void scanRescue(const QString &path);
+    QList<const Found *> filesOf(const History::Entry &entry) const;
+    QList<History::Entry> entries() const;
+    QString describe(int id) const;
+    QString describe(const Found &file) const;
+
+    void checkKnown(QStringList &out) const;
+    void checkKept(const History::Entry &entry, QStringList &out) const;
+    void checkEntry(const History::Entry &entry, QStringList &out) const;
+    void checkCopies(const History::Entry &entry, QStringList &out) const;
+    bool inConflict(const History::Entry &entry, int id) const;
+
+    const History &m_history;
+    QList<Found> m_found;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Move.h"
+
+#include <QList>
+#include <QString>
+
+class QRandomGenerator;
+
+// The start of the page and the moves of every actor, in order. Written as one line, e.g.
+// "foreign: Type RenameOver@Looked SaveKey Close", which is also how a schedule is replayed.
+class Schedule
+{
+public:
+    Start start = Start::Seen;
+    QList<Move> moves;
+
+    QString text() const;
+    // nullopt when the line is not a schedule.
+    static std::optional<Schedule> parse(const QString &line);
+
+    // Every pair of events at every step point where another actor can come in, for every
+    // start, each with and without the swap refused; and every fault with every event at every
+    // such point.
+    static QList<Schedule> pairs();
+    // Second Orlune: each of its events at every step point of the first one's save.
+    static QList<Schedule> secondOrlunePairs();
+    // A longer schedule of single-process events, drawn from the generator.
+    static Schedule random(QRandomGenerator &random);
+
+    // The steps where the writer can be interrupted, and those that can fail.
+    static QList<FileFaults::Step> interleavingSteps();
+    static QList<FileFaults::Step> faultSteps();
+    // The events of one process: the person, the watcher, the other writer.
+    static QList<Event> singleProcessEvents();
+};

@@ -1,0 +1,163 @@
+#include "ScheduleRunner.h"
+
+#include "History.h"
+#include "Oracle.h"
+#include "OtherWriter.h"
+#include "Person.h"
+#include "SecondOrlune.h"
+#include "StepGate.h"
+#include "storage/EntryFiles.h"
+#include "storage/EntryWriter.h"
+#include "storage/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <chrono>
+
+namespace {
+
+constexpr std::chrono::seconds kWriterLimit {10};
+const QDate kFirstDay(2026, 12, 8);
+
+// The entry a step's file belongs to: FOLDER/YYYY/MMDD.txt, a temporary or copy beside it
+// (".MMDD…", "MMDD…"), or the year folder itself (then the one met last).
+std::optional<QString> entryOfStep(const QString &root, const QString &path)
+{
+    static const QRegularExpression shape(
+        QStringLiteral("^([AB])/(\\d{4})/\\.?(\\d\\d)(\\d\\d)[^/]*$"));
+    const auto match = shape.match(path.mid(root.size() + 1));
+    if (!match.hasMatch())
+        return std::nullopt;
+    return QStringLiteral("%1/%2/%3/%4%5.txt")
+        .arg(root, match.captured(1), match.captured(2), match.captured(3), match.captured(4));
+}
+
+History::Entry entryOfPath(const QString &root, const QString &entryPath)
+{
+    const QStringList parts = entryPath.mid(root.size() + 1).split(u'/');
+    return History::Entry {parts[0],
+        QDate(parts[1].toInt(), parts[2].left(2).toInt(), parts[2].mid(2, 2).toInt())};
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(path.section(u'/', 0, -2));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+ScheduleRunner::ScheduleRunner(const QString &root, const QString &secondProgram)
+    : m_root(root), m_secondProgram(secondProgram)
+{
+}
+
+ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
+{
+    Result result;
+    const QString root = QStringLiteral("%1/run%2").arg(m_root).arg(++m_runs);
+    const QMap<QString, QString> folders {{u"A"_qs, root + u"/A"_qs}, {u"B"_qs, root + u"/B"_qs}};
+    const QString dataHome = root + u"/data"_qs;
+    QDir().mkpath(folders[u"A"_qs]);
+    QDir().mkpath(folders[u"B"_qs]);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+
+    History history;
+    OtherWriter other(history);
+    const auto entryPath = [&](const QString &folder, const QDate &day) {
+        return QStringLiteral("%1/%2/%3.txt")
+            .arg(folders[folder])
+            .arg(day.year())
+            .arg(day.toString(u"MMdd"_qs));
+    };
+    // What is on disk before the page opens: both days in folder A, the first in B.
+    const auto seed = [&](const QString &folder, const QDate &day) {
+        const QByteArray bytes = history.mark(QStringLiteral("[o")).toLatin1() + "]";
+        if (writeFile(entryPath(folder, day), bytes))
+            history.add(History::Writer::Other, {folder, day}, bytes, std::nullopt);
+    };
+    if (schedule.start != Start::Absent)
+        seed(u"A"_qs, kFirstDay);
+    seed(u"A"_qs, kFirstDay.addDays(1));
+    seed(u"B"_qs, kFirstDay);
+
+    Person person(history, folders, kFirstDay);
+    SecondOrlune second(history, m_secondProgram, folders[u"A"_qs], {u"A"_qs, kFirstDay}, dataHome);
+    QString lastEntry = entryPath(u"A"_qs, kFirstDay);
+    StepGate *gatePointer = nullptr;
+
+    // The other writer at a step: on the entry the step was for.
+    const auto otherAt = [&](const Move &move, const QString &path) {
+        if (const std::optional<QString> entry = entryOfStep(root, path))
+            lastEntry = *entry;
+        other.act(move.event, lastEntry, entryOfPath(root, lastEntry));
+    };
+    StepGate gate(root, otherAt);
+    gatePointer = &gate;
+
+    // The writer is at work while a save of one of the run's entries is in flight.
+    const QStringList entries {entryPath(u"A"_qs, kFirstDay), entryPath(u"A"_qs, kFirstDay.addDays(1)),
+        entryPath(u"B"_qs, kFirstDay), entryPath(u"B"_qs, kFirstDay.addDays(1))};
+    const auto busy = [&] {
+        return std::any_of(entries.begin(), entries.end(),
+            [](const QString &path) { return isSavePending(path); });
+    };
+    std::function<void(const Move &, const QString &)> runNow;
+    const auto atStep = [&](const QList<Move> &moves, const QString &path) {
+        for (const Move &move : moves)
+            runNow(Move {move.event, std::nullopt}, path);
+    };
+    const auto settle = [&] {
+        if (!gatePointer->runWriter(busy, atStep, kWriterLimit))
+            result.violations << QStringLiteral("the writer neither finished nor stopped");
+        person.takeNews();
+    };
+    runNow = [&](const Move &move, const QString &path) {
+        const Event event = move.event;
+        if (isOtherWriterEvent(event)) {
+            if (path.isEmpty() && !person.isClosed())
+                other.act(event, person.shownPath(), person.shownEntry());
+            else
+                otherAt(move, path);
+        } else if (isSecondEvent(event)) {
+            second.act(event);
+        } else if (event == Event::Close || event == Event::Terminate) {
+            // They wait for the writer: it goes on, and nothing more stops it meanwhile.
+            gatePointer->holdPauses(true);
+            gatePointer->release();
+            person.act(event);
+            gatePointer->holdPauses(false);
+        } else if (!isDiskEvent(event)) {
+            person.act(event);
+        }
+    };
+
+    person.open();
+    if (schedule.start == Start::Foreign)
+        other.act(Event::RenameOver, entryPath(u"A"_qs, kFirstDay), {u"A"_qs, kFirstDay});
+    for (const Move &move : schedule.moves) {
+        if (move.at) {
+            gate.arm(move);
+            continue;
+        }
+        runNow(move, QString());
+        settle();
+    }
+    gate.holdPauses(true);
+    person.finish();
+    settle();
+    second.finish();
+    person.leaveProgram();
+
+    result.fired = gate.fired();
+    result.unfired = int(gate.armed().size());
+    result.notes << gate.notes();
+    result.violations << second.problems();
+    result.violations << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs).violations();
+    if (!m_keep)
+        QDir(root).removeRecursively();
+    return result;
+}

@@ -1,0 +1,176 @@
+#include "StepGate.h"
+
+#include <QtGlobal>
+
+
+using FileFaults::Step;
+
+namespace {
+
+// A pause that nobody releases within this time lets the writer go on, and says so.
+constexpr std::chrono::seconds kPauseLimit {10};
+
+bool needsTestThread(Event event)
+{
+    return isPersonEvent(event) || event == Event::Follow || isSecondEvent(event);
+}
+
+} // namespace
+
+StepGate::StepGate(const QString &diaryRoot, Action inlineAction)
+    : m_root(diaryRoot + u'/')
+    , m_inline(std::move(inlineAction))
+    , m_testThread(std::this_thread::get_id())
+{
+    FileFaults::setHook([this](Step step, const QString &path) { return onStep(step, path); });
+}
+
+StepGate::~StepGate()
+{
+    FileFaults::setHook({});
+}
+
+void StepGate::arm(const Move &move)
+{
+    const std::lock_guard lock(m_mutex);
+    m_armed << move;
+}
+
+QList<Move> StepGate::armed() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_armed;
+}
+
+int StepGate::fired() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_fired;
+}
+
+QStringList StepGate::notes() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_notes;
+}
+
+bool StepGate::counts(const QString &path) const
+{
+    return path.startsWith(m_root);
+}
+
+bool StepGate::onStep(Step step, const QString &path)
+{
+    if (!counts(path))
+        return false;
+    // A replay can show every step the saves took.
+    static const bool traced = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_TRACE");
+    if (traced)
+        qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path.mid(m_root.size())));
+    std::unique_lock lock(m_mutex);
+    const bool onTestThread = std::this_thread::get_id() == m_testThread;
+    bool fail = false;
+    // The moves armed at this step, in the schedule's order; those that need the test's thread
+    // end the run here, and they and all after them wait at the step for it.
+    QList<Move> here;
+    for (qsizetype i = 0; i < m_armed.size();) {
+        if (m_armed[i].at == step)
+            here << m_armed.takeAt(i);
+        else
+            ++i;
+    }
+    qsizetype next = 0;
+    for (; next < here.size(); ++next) {
+        const Move move = here[next];
+        if (needsTestThread(move.event))
+            break;
+        ++m_fired;
+        if (move.event == Event::Fail) {
+            fail = true;
+        } else if (move.event == Event::Slow) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            lock.lock();
+        } else {
+            lock.unlock();
+            m_inline(move, path);
+            lock.lock();
+        }
+    }
+    const QList<Move> rest = here.mid(next);
+    if (!rest.isEmpty()) {
+        if (onTestThread || m_held)
+            m_armed = rest + m_armed;
+        else
+            pauseHere(rest, path, lock);
+    }
+    return fail;
+}
+
+void StepGate::pauseHere(
+    const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock)
+{
+    m_paused = moves;
+    m_pausedPath = path;
+    m_waiting = true;
+    m_released = false;
+    m_changed.notify_all();
+    if (!m_changed.wait_for(lock, kPauseLimit, [this] { return m_released; }))
+        m_notes << QStringLiteral("the writer waited at a step and nobody came");
+    m_waiting = false;
+    m_paused.clear();
+    m_released = false;
+}
+
+bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atStep,
+    std::chrono::milliseconds timeout)
+{
+    // The writer takes well under a millisecond a save here, so looking often costs less than
+    // a thread that waits for it.
+    constexpr std::chrono::microseconds kLook {50};
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (m_waiting && !m_paused.isEmpty()) {
+            const QList<Move> moves = std::exchange(m_paused, {});
+            const QString path = m_pausedPath;
+            m_fired += int(moves.size());
+            lock.unlock();
+            atStep(moves, path);
+            lock.lock();
+            // Let go the step just handled, unless the writer already went on (a move waited
+            // for it) and now waits at another, whose moves come next.
+            if (m_waiting && m_paused.isEmpty()) {
+                m_released = true;
+                m_changed.notify_all();
+            }
+            deadline = std::chrono::steady_clock::now() + timeout;
+            continue;
+        }
+        lock.unlock();
+        const bool working = busy();
+        lock.lock();
+        if (!working && !(m_waiting && !m_paused.isEmpty()))
+            return true;
+        if (std::chrono::steady_clock::now() > deadline) {
+            // Let it go, so the schedule can end; it has failed.
+            m_released = true;
+            m_changed.notify_all();
+            return false;
+        }
+        m_changed.wait_for(lock, kLook, [this] { return m_waiting && !m_paused.isEmpty(); });
+    }
+}
+
+void StepGate::release()
+{
+    const std::lock_guard lock(m_mutex);
+    m_released = true;
+    m_changed.notify_all();
+}
+
+void StepGate::holdPauses(bool held)
+{
+    const std::lock_guard lock(m_mutex);
+    m_held = held;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Move.h"
+
+#include <QList>
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// The file layer's fault hook, driven by a schedule. A move armed at a step fires the next time
+// a save of the diary reaches that step: a fault is answered there, the other writer's events
+// run there, on whatever thread the step runs, and the rest (the person's events, the watcher,
+// a second Orlune) run on the test's thread while the writer waits at the step. Every wait has
+// a timeout.
+class StepGate
+{
+public:
+    // Runs an event at once, on the calling thread; path: the file the step was for.
+    using Action = std::function<void(const Move &move, const QString &path)>;
+
+    // diaryRoot: only steps on files under it count. inlineAction runs the other writer's
+    // events inside the hook.
+    StepGate(const QString &diaryRoot, Action inlineAction);
+    ~StepGate();
+    StepGate(const StepGate &) = delete;
+    StepGate &operator=(const StepGate &) = delete;
+
+    void arm(const Move &move);
+    // Moves still armed (they met no step).
+    QList<Move> armed() const;
+    int fired() const;
+
+    // Lets the writer run until busy() is false: each time it waits at a step, atStep runs that
+    // step's moves on this thread and the writer goes on. False when the writer neither
+    // finished nor stopped within the timeout.
+    using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
+    bool runWriter(const std::function<bool()> &busy, const Handler &atStep,
+        std::chrono::milliseconds timeout);
+    // Lets a writer waiting at a step go on (before a move that waits for it).
+    void release();
+    // While held back, moves that need the test's thread stay armed: the test's thread is
+    // itself waiting for the writer.
+    void holdPauses(bool held);
+    // What the hook met that the test should hear of (a pause nobody released).
+    QStringList notes() const;
+
+private:
+    bool onStep(FileFaults::Step step, const QString &path);
+    bool counts(const QString &path) const;
+    void pauseHere(const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
+
+    QString m_root;
+    Action m_inline;
+    std::thread::id m_testThread;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QList<Move> m_armed;
+    QList<Move> m_paused;
+    QString m_pausedPath;
+    bool m_waiting = false; // the writer waits at a step
+    bool m_released = false;
+    bool m_held = false;
+    int m_fired = 0;
+    QStringList m_notes;
+};
