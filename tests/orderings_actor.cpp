@@ -54,6 +54,7 @@ int main(int argc, char **argv)
     const QDate date = QDate::fromString(QString::fromLatin1(argv[2]), Qt::ISODate);
     CharsToSave = QByteArray(argv[3]).toInt();
     FileFaults::setFlushesSkipped(true);
+    EntryWriter writer;
     std::array<CampaignPane, 5> panes;
     DiaryPage page({&panes[0], &panes[1], &panes[2], &panes[3], &panes[4]});
     bool closed = false;

@@ -1,5 +1,6 @@
 #include "orderings/Schedule.h"
 #include "orderings/ScheduleRunner.h"
+#include "storage/EntryWriter.h"
 #include "storage/FileFaults.h"
 #include "storage/Settings.h"
 
@@ -43,6 +44,7 @@ private:
     void campaign(const QList<Schedule> &schedules, const QString &what);
     static bool replaying();
 
+    std::unique_ptr<EntryWriter> m_writer;
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<ScheduleRunner> m_runner;
     int m_run = 0;
@@ -71,6 +73,7 @@ int schedulesAsked()
 
 void tst_Orderings::initTestCase()
 {
+    m_writer = std::make_unique<EntryWriter>();
     m_root = std::make_unique<QTemporaryDir>(campaignFolder() + u"/orlune-orderings-XXXXXX"_qs);
     QVERIFY(m_root->isValid());
     m_runner = std::make_unique<ScheduleRunner>(m_root->path(), QStringLiteral(ORDERINGS_ACTOR_PATH));
@@ -83,6 +86,8 @@ void tst_Orderings::cleanupTestCase()
     FileFaults::setFlushesSkipped(false);
     CharsToSave = kDefaultCharsToSave;
     DiaryDir.clear();
+    m_runner.reset();
+    m_writer.reset();
     qInfo("%d schedules in %lld ms", m_run, m_ms);
 }
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <chrono>
 
@@ -96,6 +97,9 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
         other.act(move.event, lastEntry, entryOfPath(root, lastEntry));
     };
     StepGate gate(root, otherAt);
+    const QMetaObject::Connection news = QObject::connect(
+        &EntryWriter::instance(), &EntryWriter::outcomesReady, [&gate] { gate.nudge(); });
+    const auto disconnect = qScopeGuard([&] { QObject::disconnect(news); });
     gatePointer = &gate;
 
     // The writer is at work while a save of one of the run's entries is in flight.

@@ -125,9 +125,9 @@ void StepGate::pauseHere(
 bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atStep,
     std::chrono::milliseconds timeout)
 {
-    // The writer takes well under a millisecond a save here, so looking often costs less than
-    // a thread that waits for it.
-    constexpr std::chrono::microseconds kLook {50};
+    // The writer says when a save is done; a save dropped for a newer one says nothing, so the
+    // writer is looked at now and then all the same.
+    constexpr std::chrono::microseconds kLook {500};
     auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -148,7 +148,12 @@ bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atSte
             continue;
         }
         lock.unlock();
-        const bool working = busy();
+        bool working = busy();
+        // Told before the writer lets go of the save: it does so within moments.
+        for (int spin = 0; working && m_nudged && spin < 100; ++spin) {
+            std::this_thread::yield();
+            working = busy();
+        }
         lock.lock();
         if (!working && !(m_waiting && !m_paused.isEmpty()))
             return true;
@@ -158,8 +163,17 @@ bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atSte
             m_changed.notify_all();
             return false;
         }
-        m_changed.wait_for(lock, kLook, [this] { return m_waiting && !m_paused.isEmpty(); });
+        m_changed.wait_for(
+            lock, kLook, [this] { return m_nudged || (m_waiting && !m_paused.isEmpty()); });
+        m_nudged = false;
     }
+}
+
+void StepGate::nudge()
+{
+    const std::lock_guard lock(m_mutex);
+    m_nudged = true;
+    m_changed.notify_all();
 }
 
 void StepGate::release()

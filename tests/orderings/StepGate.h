@@ -40,6 +40,8 @@ public:
     using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
     bool runWriter(const std::function<bool()> &busy, const Handler &atStep,
         std::chrono::milliseconds timeout);
+    // The writer has news (any thread): runWriter looks again at once.
+    void nudge();
     // Lets a writer waiting at a step go on (before a move that waits for it).
     void release();
     // While held back, moves that need the test's thread stay armed: the test's thread is
@@ -65,6 +67,7 @@ private:
     bool m_waiting = false; // the writer waits at a step
     bool m_released = false;
     bool m_held = false;
+    bool m_nudged = false;
     int m_fired = 0;
     QStringList m_notes;
 };
