@@ -25,9 +25,9 @@ QString shown(const QByteArray &bytes)
 
 } // namespace
 
-Oracle::Oracle(
-    const History &history, const QMap<QString, QString> &folders, const QString &rescue)
-    : m_history(history)
+Oracle::Oracle(const History &history, const QMap<QString, QString> &folders,
+    const QString &rescue, bool savesFailed)
+    : m_history(history), m_savesFailed(savesFailed)
 {
     for (auto folder = folders.cbegin(); folder != folders.cend(); ++folder)
         scanFolder(folder.key(), folder.value());
@@ -208,6 +208,10 @@ void Oracle::checkEntry(const History::Entry &entry, QStringList &out) const
     };
     const QString holding = held ? QStringLiteral("\"%1\"").arg(shown(*held)) : u"nothing"_qs;
     for (const int candidate : newest) {
+        // A deletion has no say over a text saved again after it: what it removed may have been
+        // a text the writer was still putting in place.
+        if (m_savesFailed || m_history.text(candidate).deletion)
+            break;
         const QSet<int> seen = m_history.seenBy(candidate);
         const bool sawAll = std::all_of(
             newest.begin(), newest.end(), [&](int other) { return seen.contains(other); });
@@ -239,7 +243,7 @@ void Oracle::checkCopies(const History::Entry &entry, QStringList &out) const
                 out << QStringLiteral("%1 duplicates %2").arg(describe(*copy), describe(*other));
         }
         const std::optional<int> copied = m_history.idOf(*copy->bytes);
-        if (copy->kind == Kind::Copy && copied && !inConflict(entry, *copied))
+        if (!m_savesFailed && copy->kind == Kind::Copy && copied && !inConflict(entry, *copied))
             out << QStringLiteral("%1 keeps %2, which no Orlune's text was in conflict with")
                        .arg(describe(*copy), describe(*copied));
     }

@@ -158,7 +158,7 @@ Schedule Schedule::random(QRandomGenerator &random)
                 schedule.moves << at(event, points[random.bounded(points.size())]);
         }
         // Saves often, so that armed moves meet a writer.
-        if (random.bounded(3) == 0)
+        if (random.bounded(3) != 0)
             schedule.moves << now(random.bounded(2) == 0 ? Event::SaveKey : Event::Leave);
     }
     return schedule;

@@ -160,7 +160,9 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     result.unfired = int(gate.armed().size());
     result.notes << gate.notes();
     result.violations << second.problems();
-    result.violations << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs).violations();
+    result.violations
+        << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0)
+               .violations();
     if (!m_keep)
         QDir(root).removeRecursively();
     return result;

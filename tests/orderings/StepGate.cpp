@@ -48,6 +48,12 @@ int StepGate::fired() const
     return m_fired;
 }
 
+int StepGate::failed() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_failed;
+}
+
 QStringList StepGate::notes() const
 {
     const std::lock_guard lock(m_mutex);
@@ -87,6 +93,8 @@ bool StepGate::onStep(Step step, const QString &path)
         ++m_fired;
         if (move.event == Event::Fail) {
             fail = true;
+            // A refused swap is no failure: the save takes the other way.
+            m_failed += step != Step::Exchange;
         } else if (move.event == Event::Slow) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));

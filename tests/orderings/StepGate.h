@@ -33,6 +33,8 @@ public:
     // Moves still armed (they met no step).
     QList<Move> armed() const;
     int fired() const;
+    // How many steps were made to fail.
+    int failed() const;
 
     // Lets the writer run until busy() is false: each time it waits at a step, atStep runs that
     // step's moves on this thread and the writer goes on. False when the writer neither
@@ -69,5 +71,6 @@ private:
     bool m_held = false;
     bool m_nudged = false;
     int m_fired = 0;
+    int m_failed = 0;
     QStringList m_notes;
 };
