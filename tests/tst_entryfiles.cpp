@@ -613,6 +613,12 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave_data()
         << Step::Link << u"rename"_qs << true << true << QStringList {u"arrived"_qs, u"first"_qs};
     QTest::newRow("deleted while its version is kept, no swap")
         << Step::Link << u"delete"_qs << true << true << QStringList();
+    // A kept version is a copy of what was looked at, whatever is written into the entry later.
+    QTest::newRow("rewritten in place once its version is kept, no swap")
+        << Step::Kept << u"in place"_qs << true << true
+        << QStringList {u"first"_qs, u"rewritten"_qs};
+    QTest::newRow("touched once its version is kept, no swap")
+        << Step::Kept << u"touch"_qs << true << true << QStringList {u"first"_qs};
     // A second Orlune's clean-up must not take what the swap handed back for a crash's leftover.
     QTest::newRow("another process clears leftovers while the writer judges")
         << Step::Looked << u"clear"_qs << false << false << QStringList();
@@ -644,6 +650,10 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave()
             return false;
         if (action == u"rename")
             *actionFailed = !renameOver(path, "arrived");
+        else if (action == u"in place")
+            *actionFailed = !writeFile(path, "rewritten");
+        else if (action == u"touch")
+            *actionFailed = !setModified(path, {12345, 678});
         else if (action == u"delete")
             *actionFailed = !QFile::remove(path);
         else

@@ -12,10 +12,10 @@ class KeptVersion
 {
 public:
     // Keeps the version open on fd, which was at entryPath when it was looked at, before the
-    // entry is replaced: hard-linked to its new name while the entry's own name still holds it
-    // (so the entry is never missing meanwhile), else copied from fd. Gives the kept version's
-    // path, or an empty text when it was deleted meanwhile and nothing is at the entry (nothing
-    // to keep). Raises the create-file error when no copy could be made.
+    // entry is replaced (where names cannot be swapped): copied from fd, so that the kept file
+    // is what was looked at even if the entry is written in place later. Gives the kept
+    // version's path, or an empty text when it was deleted meanwhile and nothing is at the
+    // entry (nothing to keep). Raises the create-file error when no copy could be made.
     static QString keepOpen(int fd, const QString &entryPath, const QDateTime &now);
 
     // Keeps the file that lies under temporaryPath, open on fd (what a swap handed back, or what
