@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QThread>
 #include <QTimer>
@@ -38,6 +39,12 @@ QString messageOf(const std::exception &error)
     if (const auto *own = dynamic_cast<const Exception *>(&error))
         return own->message();
     return QString::fromLocal8Bit(error.what());
+}
+
+// The diary folder an entry file lies in (its year folder's parent).
+QString folderOfEntry(const QString &path)
+{
+    return QFileInfo(QFileInfo(path).path()).path();
 }
 
 // The date an entry file stands for: its year folder and its MMDD name.
@@ -98,7 +105,9 @@ void DiaryPage::loadDate(const QDate &date)
 {
     assertThread();
     QStringList errors;
-    // Typing that is not on disk belongs to the day it was written for.
+    // A failure the writer met for the day shown so far makes its text typing again, and
+    // typing that is not on disk belongs to the day it was written for.
+    noteWriterOutcomes(errors);
     if (m_date.isValid() && hasUnsavedTyping())
         keepTyping(errors);
     m_date = date;
@@ -114,7 +123,7 @@ void DiaryPage::keepTyping(QStringList &errors)
         saveToday(text);
     } catch (const std::exception &error) {
         errors << messageOf(error);
-        m_unsaved.append(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back()});
+        remember(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
     }
 }
 
@@ -258,23 +267,34 @@ bool DiaryPage::hasUnsavedTyping() const
 
 void DiaryPage::saveToday(const QString &text)
 {
-    if (save(m_date, text) && m_folder == DiaryDir)
+    if (save(m_date, text, DiaryDir) && m_folder == DiaryDir)
         m_todayOnDisk = text;
 }
 
-bool DiaryPage::save(const QDate &date, const QString &text)
+bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
 {
+    // The save reads the folder from the setting; a folder chosen meanwhile stays chosen.
+    const QString chosen = std::exchange(DiaryDir, folder);
+    const auto restore = qScopeGuard([&] {
+        if (DiaryDir == folder)
+            DiaryDir = chosen;
+    });
     // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
     const SavedEntry saved = saveCurrentEntry(text, date.year(), date.month(), date.day());
     if (!saved.onDisk)
         return false;
     const QString path = entryPathOf(date);
-    const qsizetype known = unsavedIndex(path);
-    if (known >= 0)
-        m_unsaved[known] = Unsaved {date, path, text, false, QString()};
-    else
-        m_unsaved.append(Unsaved {date, path, text, false, QString()});
+    remember(Unsaved {date, path, text, false, QString(), folder});
     return true;
+}
+
+void DiaryPage::remember(const Unsaved &unsaved)
+{
+    const qsizetype known = unsavedIndex(unsaved.path);
+    if (known >= 0)
+        m_unsaved[known] = unsaved;
+    else
+        m_unsaved.append(unsaved);
 }
 
 // --- The writer's outcomes ---
@@ -321,8 +341,7 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
     // A newer save of the entry is on its way and holds the typing.
     if (known >= 0 && m_unsaved[known].text != text && !m_unsaved[known].failed)
         return;
-    if (known >= 0)
-        m_unsaved.removeAt(known);
+    const QString folder = known >= 0 ? m_unsaved.takeAt(known).folder : folderOfEntry(path);
     if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
         // The shown day: the pane holds the text (or typing made since), which is not on disk.
         if (m_todayOnDisk == text) {
@@ -339,7 +358,7 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
             return;
         }
     }
-    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error});
+    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
 }
 
 void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
@@ -374,8 +393,10 @@ qsizetype DiaryPage::unsavedIndex(const QString &path) const
 
 qsizetype DiaryPage::failedIndex(const QDate &date) const
 {
+    // Only a failure in the folder shown: another folder's text is retried there.
+    const QString path = entryPathOf(date);
     for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
-        if (m_unsaved[i].failed && m_unsaved[i].date == date)
+        if (m_unsaved[i].failed && m_unsaved[i].path == path)
             return i;
     }
     return -1;
@@ -472,8 +493,17 @@ void DiaryPage::retainKnown()
 void DiaryPage::folderAboutToChange()
 {
     assertThread();
-    if (checkSettings() && hasUnsavedTyping())
-        saveToday(today().text());
+    if (!checkSettings() || !hasUnsavedTyping())
+        return;
+    const QString text = today().text();
+    try {
+        saveToday(text);
+    } catch (const std::exception &error) {
+        // The typing stays this folder's: retried here, never taken to the next one.
+        remember(Unsaved {m_date, entryPathOf(m_date), text, true, messageOf(error), DiaryDir});
+        m_todayOnDisk = text;
+        throw;
+    }
 }
 
 void DiaryPage::folderChanged()
@@ -496,61 +526,108 @@ void DiaryPage::folderChanged()
 void DiaryPage::close()
 {
     assertThread();
+    // Saves that failed before are retried below, so their errors are not news yet.
+    settleWriter();
     QStringList errors;
-    if (hasUnsavedTyping()) {
+    const bool typing = hasUnsavedTyping();
+    if (typing) {
         try {
             saveToday(today().text());
         } catch (const std::exception &error) {
             errors << messageOf(error);
         }
     }
-    retryFailed(errors);
+    QList<Unsaved> lost = retryFailed(typing);
     EntryWriter::instance().waitForAll();
     noteWriterOutcomes(errors);
-    // A failure the writer reported for the shown day is typing in pane 0 again.
+    for (Unsaved &unsaved : lost) {
+        if (!unsaved.error.isEmpty()) {
+            errors << unsaved.error;
+            m_unsaved << unsaved;
+        }
+    }
+    // What is neither typing nor retried: kept where the person is told of it at the next start.
+    lost.removeIf([](const Unsaved &unsaved) { return !unsaved.error.isEmpty(); });
+    const QList<Rescue> rescued = rescue(lost);
+    for (qsizetype i = 0; i < rescued.size(); ++i) {
+        if (!rescued[i].file.isEmpty())
+            continue;
+        errors << rescued[i].error;
+        m_unsaved << lost[i];
+    }
     if (!errors.isEmpty())
         raise(errors);
 }
 
-void DiaryPage::retryFailed(QStringList &errors)
+void DiaryPage::settleWriter()
 {
-    const QList<Unsaved> failed = m_unsaved;
-    for (const Unsaved &unsaved : failed) {
-        if (!unsaved.failed)
+    EntryWriter::instance().waitForAll();
+    QStringList retried;
+    noteWriterOutcomes(retried);
+}
+
+QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
+{
+    QList<Unsaved> failed;
+    m_unsaved.removeIf([&failed](const Unsaved &unsaved) {
+        if (unsaved.failed)
+            failed << unsaved;
+        return unsaved.failed;
+    });
+    QList<Unsaved> lost;
+    for (Unsaved &unsaved : failed) {
+        // Beside other typing in pane 0 for the same day, neither text may replace the other.
+        if (todayTyping && unsaved.date == m_date) {
+            unsaved.error.clear();
+            lost << unsaved;
             continue;
+        }
         try {
-            // Into the folder now chosen: the one it failed in may be the reason.
-            if (!save(unsaved.date, unsaved.text))
-                errors << QString();
+            retry(unsaved);
         } catch (const std::exception &error) {
-            errors << messageOf(error);
+            unsaved.error = messageOf(error);
+            lost << unsaved;
         }
     }
-    errors.removeAll(QString());
+    return lost;
+}
+
+void DiaryPage::retry(const Unsaved &unsaved)
+{
+    // A failed save goes to the folder it was written in while that one is usable.
+    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty()) {
+        save(unsaved.date, unsaved.text, unsaved.folder);
+        return;
+    }
+    // Else to the folder now chosen, where an entry the page showed is still another text:
+    // it is kept beside the retried one.
+    const QString path = entryPathOf(unsaved.date);
+    if (path != unsaved.path)
+        forgetSeen(path);
+    save(unsaved.date, unsaved.text, DiaryDir);
 }
 
 QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
 {
     assertThread();
-    m_terminating = true;
     m_followTimer->stop();
+    try {
+        settleWriter();
+    } catch (...) {
+        // What the writer met is asked again below.
+    }
+    m_terminating = true;
     QList<Unsaved> lost;
-    const auto attempt = [&](const QDate &date, const QString &text) {
+    const bool typing = hasUnsavedTyping();
+    if (typing) {
         try {
-            save(date, text);
+            save(m_date, today().text(), DiaryDir);
         } catch (const std::exception &error) {
-            lost << Unsaved {date, QString(), text, true, messageOf(error)};
+            lost << Unsaved {m_date, m_paths[0], today().text(), true, messageOf(error), DiaryDir};
         }
-    };
-    if (hasUnsavedTyping())
-        attempt(m_date, today().text());
-    const QList<Unsaved> failed = m_unsaved;
-    m_unsaved.removeIf([](const Unsaved &unsaved) { return unsaved.failed; });
-    for (const Unsaved &unsaved : failed) {
-        if (unsaved.failed)
-            attempt(unsaved.date, unsaved.text);
     }
     try {
+        lost << retryFailed(typing);
         EntryWriter::instance().waitForAll();
         QStringList errors;
         noteWriterOutcomes(errors);
@@ -571,11 +648,15 @@ QList<DiaryPage::Rescue> DiaryPage::rescue(const QList<Unsaved> &lost)
     const QDateTime now = QDateTime::currentDateTime();
     for (const Unsaved &unsaved : lost) {
         Rescue rescued {unsaved.date, QString(), unsaved.error};
-        try {
-            rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
-        } catch (const std::exception &error) {
-            rescued.error += QLatin1Char('\n') + messageOf(error);
-        } catch (...) { }
+        // A second try, under another name, gets past a disk's passing error.
+        for (int attempt = 0; attempt < 2 && rescued.file.isEmpty(); ++attempt) {
+            try {
+                rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
+            } catch (const std::exception &error) {
+                if (attempt > 0)
+                    rescued.error += QLatin1Char('\n') + messageOf(error);
+            } catch (...) { }
+        }
         rescues << rescued;
     }
     return rescues;
