@@ -138,8 +138,54 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
 void tst_Orderings::foundOrderingsStayFixed_data()
 {
     QTest::addColumn<QString>("schedule");
-    // Each row a schedule that once broke the oracle.
-    QTest::newRow("a save at the interval") << u"seen: Type SaveKey Close"_qs;
+    // A save's steps met by each fault named when the save became concurrent, and each schedule
+    // the campaign found failing since, so that all of them run every time.
+    const auto row = [](const char *name, const char *schedule) {
+        QTest::newRow(name) << QString::fromLatin1(schedule);
+    };
+    row("a version renamed over between the look and the rename",
+        "seen: Type RenameOver@Looked SaveKey Follow Type Leave Close");
+    row("the same where the swap is refused",
+        "seen: Type Fail@Exchange RenameOver@Kept SaveKey Follow Type Leave Close");
+    row("nothing typed, a newer version by rename, then a leave",
+        "seen: RenameOver Leave Follow Close");
+    row("nothing typed, a newer version by rename, then a termination",
+        "seen: RenameOver Terminate");
+    row("a failed flush, another day, then back", "seen: Type Fail@Sync SaveKey ChangeDay ChangeDay Close");
+    row("a failed flush, another day, then a termination",
+        "seen: Type Fail@Sync SaveKey ChangeDay Terminate");
+    row("another folder chosen with typing in the pane", "seen: Type ChangeFolder Type Close");
+    row("a same-size rewrite with the old time restored",
+        "seen: Type SameSizeRewrite SaveKey Follow Close");
+    row("an entry deleted while its other version is kept",
+        "foreign: Type Delete@Kept SaveKey Follow Type Leave Close");
+    row("a composition during a reload", "seen: Compose RenameOver Follow Close");
+    row("a symbolic link arriving between staging and the writer",
+        "seen: Type Symlink@Create SaveKey Follow Type Leave Close");
+    row("a version kept before a rename that fails is kept once",
+        "absent: Type Fail@Rename WriteInPlace@Create SaveKey Follow Type Leave Close");
+    row("a version kept before a rename that fails is not left beside itself",
+        "foreign: Type Fail@Rename Terminate@Create SaveKey Follow Type Leave Close");
+    row("a swap undone after a failed keep keeps what was written into it",
+        "foreign: Type Fail@Link WriteInPlace@Looked SaveKey Follow Type Leave Close");
+    row("a version touched between keep and rename is kept once",
+        "foreign: Type Fail@Exchange Touch@Kept SaveKey Follow Type Leave Close");
+    row("a version rewritten in place once kept is kept once",
+        "foreign: Type Fail@Exchange WriteInPlace@Kept SaveKey Follow Type Leave Close");
+    row("a same-size rewrite at the look where the swap is refused",
+        "seen: Type Fail@Exchange SameSizeRewrite@Looked SaveKey Follow Type Leave Close");
+    row("a swap undone when the entry was deleted meanwhile",
+        "seen: Close@Exchange Fail@Sync Leave Delete@Link RenameOver@Create SaveKey Fail@Link "
+        "ChangeFolder Type@Looked SaveKey Touch Symlink Leave");
+    row("a link arriving at a later save",
+        "seen: Fail@Sync WriteInPlace@Link SaveKey Touch Leave SaveKey@Kept Leave Symlink Delete "
+        "Leave RenameOver@Kept Leave Fail@Exchange Leave Symlink@Create Leave Slow@Sync SaveKey "
+        "Leave");
+    row("a save failing after the folder changed is retried in its own folder",
+        "seen: Type Fail@Sync ChangeFolder@Sync SaveKey Follow Type Leave Close");
+    row("the same when the keep fails",
+        "seen: ChangeFolder@Looked Slow@Sync Leave Follow WriteInPlace Fail@Link SaveKey");
+    row("a save at the interval", "absent: SaveKey Close");
 }
 
 void tst_Orderings::foundOrderingsStayFixed()

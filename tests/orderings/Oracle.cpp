@@ -121,6 +121,11 @@ QStringList Oracle::violations() const
 {
     QStringList out;
     checkKnown(out);
+    // With no step made to fail, every save can go through: nothing needs rescuing.
+    for (const Found &file : m_found) {
+        if (file.kind == Kind::Rescue && !m_savesFailed)
+            out << QStringLiteral("%1 was rescued though no step failed").arg(describe(file));
+    }
     for (const History::Entry &entry : entries()) {
         checkKept(entry, out);
         checkEntry(entry, out);

@@ -96,7 +96,7 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
             lastEntry = *entry;
         other.act(move.event, lastEntry, entryOfPath(root, lastEntry));
     };
-    StepGate gate(root, otherAt);
+    StepGate gate(folders.values(), otherAt);
     const QMetaObject::Connection news = QObject::connect(
         &EntryWriter::instance(), &EntryWriter::outcomesReady, [&gate] { gate.nudge(); });
     const auto disconnect = qScopeGuard([&] { QObject::disconnect(news); });
@@ -159,6 +159,8 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     result.fired = gate.fired();
     result.unfired = int(gate.armed().size());
     result.notes << gate.notes();
+    for (const QString &message : person.messages())
+        result.notes << u"the person was shown: "_qs + message;
     result.violations << second.problems();
     result.violations
         << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0)

@@ -17,8 +17,8 @@ bool needsTestThread(Event event)
 
 } // namespace
 
-StepGate::StepGate(const QString &diaryRoot, Action inlineAction)
-    : m_root(diaryRoot + u'/')
+StepGate::StepGate(const QStringList &diaries, Action inlineAction)
+    : m_roots(diaries)
     , m_inline(std::move(inlineAction))
     , m_testThread(std::this_thread::get_id())
 {
@@ -62,7 +62,8 @@ QStringList StepGate::notes() const
 
 bool StepGate::counts(const QString &path) const
 {
-    return path.startsWith(m_root);
+    return std::any_of(m_roots.begin(), m_roots.end(),
+        [&](const QString &root) { return path.startsWith(root + u'/'); });
 }
 
 bool StepGate::onStep(Step step, const QString &path)
@@ -72,7 +73,7 @@ bool StepGate::onStep(Step step, const QString &path)
     // A replay can show every step the saves took.
     static const bool traced = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_TRACE");
     if (traced)
-        qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path.mid(m_root.size())));
+        qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path));
     std::unique_lock lock(m_mutex);
     const bool onTestThread = std::this_thread::get_id() == m_testThread;
     bool fail = false;

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <condition_variable>
@@ -22,9 +23,9 @@ public:
     // Runs an event at once, on the calling thread; path: the file the step was for.
     using Action = std::function<void(const Move &move, const QString &path)>;
 
-    // diaryRoot: only steps on files under it count. inlineAction runs the other writer's
-    // events inside the hook.
-    StepGate(const QString &diaryRoot, Action inlineAction);
+    // diaries: only steps on files under these folders count (not the rescue folder's).
+    // inlineAction runs the other writer's events inside the hook.
+    StepGate(const QStringList &diaries, Action inlineAction);
     ~StepGate();
     StepGate(const StepGate &) = delete;
     StepGate &operator=(const StepGate &) = delete;
@@ -57,7 +58,7 @@ private:
     bool counts(const QString &path) const;
     void pauseHere(const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
 
-    QString m_root;
+    QStringList m_roots;
     Action m_inline;
     std::thread::id m_testThread;
 
