@@ -133,6 +133,7 @@ private slots:
     void keepsAVersionThatArrivesDuringTheSave();
     void recordMadeWithinATickIsCheckedByItsBytes();
     void symlinkedEntryIsResolvedOncePerSave();
+    void linkArrivingAfterStagingIsNeverReplaced();
     void keptVersionNeverReplacesAFile();
     void loadShowsTheTextOfASaveInFlight_data();
     void loadShowsTheTextOfASaveInFlight();
@@ -724,6 +725,33 @@ void tst_EntryFiles::symlinkedEntryIsResolvedOncePerSave()
         QCOMPARE(statOf(kept).st_nlink, nlink_t(1));
     }
     QCOMPARE(keptCopies, QStringList {u"second"_qs});
+}
+
+// A symbolic link put where the entry was after the save was staged: the save fails rather than
+// replace it (a newer save may already be on its way through it), and the next one follows it.
+void tst_EntryFiles::linkArrivingAfterStagingIsNeverReplaced()
+{
+    saveNow(u"mine"_qs, 2003, 1, 5);
+    const QString elsewhere = m_dir->filePath(u"elsewhere/other.txt"_qs);
+    WRITE_FILE(elsewhere, "other");
+    const QString path = entry();
+    auto linked = std::make_shared<std::atomic<bool>>(false);
+    FileFaults::setHook([=](FileFaults::Step s, const QString &p) {
+        if (s == FileFaults::Step::Sync && p == path && !linked->exchange(true))
+            *linked = QFile::remove(path) && QFile::link(elsewhere, path);
+        return false;
+    });
+    QCOMPARE(messageOf([] { saveNow(u"typed"_qs, 2003, 1, 5); }),
+        u"ファイル "_qs + entry() + u" を作成できません"_qs);
+    QVERIFY(linked->load());
+    QVERIFY(QFileInfo(entry()).isSymLink());
+    QCOMPARE(readFile(elsewhere), QByteArray("other"));
+    FileFaults::setHook({});
+    const SavedNow saved = saveNow(u"typed"_qs, 2003, 1, 5);
+    QVERIFY(QFileInfo(entry()).isSymLink());
+    QCOMPARE(readFile(elsewhere), QByteArray("typed"));
+    QCOMPARE(readFile(saved.keptFile), QByteArray("other"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
 }
 
 void tst_EntryFiles::keptVersionNeverReplacesAFile()

@@ -103,18 +103,14 @@ public:
             ::lstat(native(path).constData(), &m_st);
         }
     }
-    // The status to judge it by: the swap itself changed its change time.
-    struct stat statusBeforeSwap() const
+    // Its status now: the swap changed its change time, so its bytes are compared with what
+    // the ledger remembers, on this thread, off the typing.
+    struct stat statusNow() const
     {
         struct stat now
         {
         };
-        if (m_fd < 0 || ::fstat(m_fd, &now) != 0)
-            return m_st;
-        if (now.st_size == m_st.st_size && now.st_mtim.tv_sec == m_st.st_mtim.tv_sec
-            && now.st_mtim.tv_nsec == m_st.st_mtim.tv_nsec)
-            now.st_ctim = m_st.st_ctim;
-        return now;
+        return m_fd >= 0 && ::fstat(m_fd, &now) == 0 ? now : m_st;
     }
 
 private:
@@ -190,9 +186,10 @@ private:
         // A folder or a device where the entry was is nothing to swap with.
         if (held.state() == HeldVersion::State::Held && !S_ISREG(held.status().st_mode))
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
-        if (held.state() == HeldVersion::State::Link
-            || FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
-            // A symbolic link arrived there: it is kept as its bytes, without a swap.
+        // A symbolic link arrived there since the save was staged (see arrivedAsLink).
+        if (held.state() == HeldVersion::State::Link)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        if (FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
             m_swaps = false;
             return Attempt::Again;
         }
@@ -212,7 +209,7 @@ private:
         held.holdInstead(m_staged.path());
         FileFaults::pause(Step::Looked, m_faultPath);
         const EntryLedger::Look look
-            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusBeforeSwap());
+            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusNow());
         if (!isForeign(look, m_bytes)) {
             ::unlink(native(m_staged.path()).constData());
             return Attempt::Placed;
@@ -236,10 +233,18 @@ private:
     // as a leftover, which the next save's clean-up keeps.
     void swapBack()
     {
-        if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
-                native(m_target).constData(), RENAME_EXCHANGE)
-                == 0
-            && StagedFile::isNamed(m_staged.fd(), m_staged.path()) && stagedHoldsNewText())
+        const QByteArray temporary = native(m_staged.path());
+        const QByteArray entry = native(m_target);
+        if (::renameat2(
+                AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_EXCHANGE)
+            != 0) {
+            // The new text was deleted meanwhile: the other version takes the free name again.
+            if (errno == ENOENT)
+                ::renameat2(
+                    AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_NOREPLACE);
+            return;
+        }
+        if (StagedFile::isNamed(m_staged.fd(), m_staged.path()) && stagedHoldsNewText())
             m_staged.markRenamed(false);
     }
 
@@ -284,6 +289,8 @@ private:
     // Where names cannot be swapped: look, keep, look again, rename.
     Attempt tryLookKeepRename()
     {
+        if (arrivedAsLink())
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const int fd
             = ::open(native(m_target).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0 && errno == ENOENT)
@@ -318,6 +325,17 @@ private:
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         }
         return placed();
+    }
+
+    // The file this save was staged for became a symbolic link since: the save fails rather
+    // than replace the link, since a newer save may already be on its way through it; the next
+    // save follows the link.
+    bool arrivedAsLink() const
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(native(m_target).constData(), &st) == 0 && S_ISLNK(st.st_mode);
     }
 
     // The rename failed while the entry still is the very file just kept: the copy goes, since
