@@ -274,9 +274,10 @@ void DiaryPage::saveToday(const QString &text)
 bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
 {
     // The save reads the folder from the setting; a folder chosen meanwhile stays chosen.
-    const QString chosen = std::exchange(DiaryDir, folder);
+    const QString target = folder; // folder may be the setting itself
+    const QString chosen = std::exchange(DiaryDir, target);
     const auto restore = qScopeGuard([&] {
-        if (DiaryDir == folder)
+        if (DiaryDir == target)
             DiaryDir = chosen;
     });
     // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
@@ -286,6 +287,13 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
     const QString path = entryPathOf(date);
     remember(Unsaved {date, path, text, false, QString(), folder});
     return true;
+}
+
+void DiaryPage::forget(const QString &path)
+{
+    const qsizetype known = unsavedIndex(path);
+    if (known >= 0)
+        m_unsaved.removeAt(known);
 }
 
 void DiaryPage::remember(const Unsaved &unsaved)
@@ -540,20 +548,19 @@ void DiaryPage::close()
     QList<Unsaved> lost = retryFailed(typing);
     EntryWriter::instance().waitForAll();
     noteWriterOutcomes(errors);
-    for (Unsaved &unsaved : lost) {
-        if (!unsaved.error.isEmpty()) {
+    // Those that failed again stay listed for the next try.
+    for (const Unsaved &unsaved : std::as_const(lost)) {
+        if (!unsaved.error.isEmpty())
             errors << unsaved.error;
-            m_unsaved << unsaved;
-        }
     }
-    // What is neither typing nor retried: kept where the person is told of it at the next start.
+    // What no entry can take: kept where the person is told of it at the next start.
     lost.removeIf([](const Unsaved &unsaved) { return !unsaved.error.isEmpty(); });
     const QList<Rescue> rescued = rescue(lost);
     for (qsizetype i = 0; i < rescued.size(); ++i) {
         if (!rescued[i].file.isEmpty())
             continue;
         errors << rescued[i].error;
-        m_unsaved << lost[i];
+        remember(lost[i]);
     }
     if (!errors.isEmpty())
         raise(errors);
@@ -568,43 +575,49 @@ void DiaryPage::settleWriter()
 
 QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
 {
+    // They stay listed while retried, so what was seen of their entries is kept meanwhile.
     QList<Unsaved> failed;
-    m_unsaved.removeIf([&failed](const Unsaved &unsaved) {
+    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
         if (unsaved.failed)
             failed << unsaved;
-        return unsaved.failed;
-    });
+    }
     QList<Unsaved> lost;
     for (Unsaved &unsaved : failed) {
-        // Beside other typing in pane 0 for the same day, neither text may replace the other.
-        if (todayTyping && unsaved.date == m_date) {
-            unsaved.error.clear();
-            lost << unsaved;
-            continue;
+        // Beside other typing in pane 0 for the same day, neither text may replace the other;
+        // an entry that takes no save (read-only) cannot take it either.
+        if (!(todayTyping && unsaved.date == m_date)) {
+            try {
+                if (retry(unsaved))
+                    continue;
+            } catch (const std::exception &error) {
+                unsaved.error = messageOf(error);
+                remember(unsaved);
+                lost << unsaved;
+                continue;
+            }
         }
-        try {
-            retry(unsaved);
-        } catch (const std::exception &error) {
-            unsaved.error = messageOf(error);
-            lost << unsaved;
-        }
+        forget(unsaved.path);
+        unsaved.error.clear();
+        lost << unsaved;
     }
     return lost;
 }
 
-void DiaryPage::retry(const Unsaved &unsaved)
+bool DiaryPage::retry(const Unsaved &unsaved)
 {
     // A failed save goes to the folder it was written in while that one is usable.
-    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty()) {
-        save(unsaved.date, unsaved.text, unsaved.folder);
-        return;
-    }
+    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty())
+        return save(unsaved.date, unsaved.text, unsaved.folder);
     // Else to the folder now chosen, where an entry the page showed is still another text:
     // it is kept beside the retried one.
     const QString path = entryPathOf(unsaved.date);
-    if (path != unsaved.path)
-        forgetSeen(path);
-    save(unsaved.date, unsaved.text, DiaryDir);
+    if (path == unsaved.path)
+        return save(unsaved.date, unsaved.text, DiaryDir);
+    forgetSeen(path);
+    if (!save(unsaved.date, unsaved.text, DiaryDir))
+        return false;
+    forget(unsaved.path);
+    return true;
 }
 
 QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
@@ -627,7 +640,11 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
         }
     }
     try {
-        lost << retryFailed(typing);
+        // Those that failed again are listed still, and rescued with the others below.
+        for (const Unsaved &unsaved : retryFailed(typing)) {
+            if (unsaved.error.isEmpty())
+                lost << unsaved;
+        }
         EntryWriter::instance().waitForAll();
         QStringList errors;
         noteWriterOutcomes(errors);

@@ -126,9 +126,11 @@ private:
     void allowTyping(bool allowed);
     void saveToday(const QString &text);
     bool save(const QDate &date, const QString &text, const QString &folder);
-    void retry(const Unsaved &unsaved);
+    // False when the entry takes no save (read-only).
+    bool retry(const Unsaved &unsaved);
     // Replaces what is known of the entry's save, or adds it.
     void remember(const Unsaved &unsaved);
+    void forget(const QString &path);
     // Hands every failed save to the writer again; returns those it could not take, and
     // those of the shown day when pane 0 holds other typing.
     QList<Unsaved> retryFailed(bool todayTyping);
