@@ -76,7 +76,8 @@ void tst_Orderings::initTestCase()
     m_writer = std::make_unique<EntryWriter>();
     m_root = std::make_unique<QTemporaryDir>(campaignFolder() + u"/orlune-orderings-XXXXXX"_qs);
     QVERIFY(m_root->isValid());
-    m_runner = std::make_unique<ScheduleRunner>(m_root->path(), QStringLiteral(ORDERINGS_ACTOR_PATH));
+    m_runner
+        = std::make_unique<ScheduleRunner>(m_root->path(), QStringLiteral(ORDERINGS_ACTOR_PATH));
     FileFaults::setFlushesSkipped(true);
     CharsToSave = 16;
 }
@@ -114,25 +115,24 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
         if (result.violations.isEmpty())
             continue;
         if (report.isOpen())
-            report.write((schedule.text() + u"\n    "_qs + result.violations.join(u"\n    "_qs)
-                + u'\n')
+            report.write(
+                (schedule.text() + u"\n    "_qs + result.violations.join(u"\n    "_qs) + u'\n')
                     .toUtf8());
         if (++failed <= kShownFailures)
-            shown += QStringLiteral("\n  %1\n    replay: ORLUNE_ORDERINGS_SCHEDULE='%2' "
-                                    "tst_orderings replay\n    %3")
-                         .arg(schedule.text(), schedule.text(),
-                             result.violations.join(u"\n    "_qs));
+            shown
+                += QStringLiteral("\n  %1\n    replay: ORLUNE_ORDERINGS_SCHEDULE='%2' "
+                                  "tst_orderings replay\n    %3")
+                       .arg(schedule.text(), schedule.text(), result.violations.join(u"\n    "_qs));
     }
     const qint64 ms = clock.elapsed();
     m_ms += ms;
     qInfo("%s: %lld schedules in %lld ms (%d with a move that met no step)", qPrintable(what),
         qint64(schedules.size()), ms, unfired);
     if (failed > 0)
-        QFAIL(qPrintable(
-            QStringLiteral("%1 of %2 schedules lost or misplaced a text:%3")
-                .arg(failed)
-                .arg(schedules.size())
-                .arg(shown)));
+        QFAIL(qPrintable(QStringLiteral("%1 of %2 schedules lost or misplaced a text:%3")
+                             .arg(failed)
+                             .arg(schedules.size())
+                             .arg(shown)));
 }
 
 void tst_Orderings::foundOrderingsStayFixed_data()
@@ -151,7 +151,8 @@ void tst_Orderings::foundOrderingsStayFixed_data()
         "seen: RenameOver Leave Follow Close");
     row("nothing typed, a newer version by rename, then a termination",
         "seen: RenameOver Terminate");
-    row("a failed flush, another day, then back", "seen: Type Fail@Sync SaveKey ChangeDay ChangeDay Close");
+    row("a failed flush, another day, then back",
+        "seen: Type Fail@Sync SaveKey ChangeDay ChangeDay Close");
     row("a failed flush, another day, then a termination",
         "seen: Type Fail@Sync SaveKey ChangeDay Terminate");
     row("another folder chosen with typing in the pane", "seen: Type ChangeFolder Type Close");
@@ -216,8 +217,8 @@ void tst_Orderings::randomSchedulesFromSeed()
     const quint32 seed = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_SEED")
         ? quint32(qEnvironmentVariableIntValue("ORLUNE_ORDERINGS_SEED"))
         : QRandomGenerator::system()->generate();
-    qInfo("seed %u: replay with ORLUNE_ORDERINGS_SEED=%u ORLUNE_ORDERINGS_SCHEDULES=%d", seed,
-        seed, schedulesAsked());
+    qInfo("seed %u: replay with ORLUNE_ORDERINGS_SEED=%u ORLUNE_ORDERINGS_SCHEDULES=%d", seed, seed,
+        schedulesAsked());
     QRandomGenerator random(seed);
     QList<Schedule> schedules;
     for (int i = 0; i < left; ++i)

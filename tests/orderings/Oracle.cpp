@@ -25,8 +25,8 @@ QString shown(const QByteArray &bytes)
 
 } // namespace
 
-Oracle::Oracle(const History &history, const QMap<QString, QString> &folders,
-    const QString &rescue, bool savesFailed)
+Oracle::Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue,
+    bool savesFailed)
     : m_history(history), m_savesFailed(savesFailed)
 {
     for (auto folder = folders.cbegin(); folder != folders.cend(); ++folder)
@@ -72,8 +72,8 @@ void Oracle::scanRescue(const QString &path)
         const QDate date
             = QDate::fromString(file.fileName().left(10), QStringLiteral("yyyy-MM-dd"));
         if (date.isValid())
-            m_found << Found {file.filePath(), Kind::Rescue, QString(), date,
-                bytesOf(file.filePath())};
+            m_found << Found {
+                file.filePath(), Kind::Rescue, QString(), date, bytesOf(file.filePath())};
     }
 }
 
@@ -174,8 +174,8 @@ void Oracle::checkKept(const History::Entry &entry, QStringList &out) const
     for (const History::Text &text : texts) {
         if (text.entry != entry || text.deletion || covered.contains(text.id))
             continue;
-        const bool superseded = std::any_of(texts.begin() + text.id + 1, texts.end(),
-            [&](const History::Text &later) {
+        const bool superseded = std::any_of(
+            texts.begin() + text.id + 1, texts.end(), [&](const History::Text &later) {
                 return later.writer == text.writer && m_history.seenBy(later.id).contains(text.id);
             });
         if (!superseded)

@@ -38,8 +38,8 @@ std::optional<QString> entryOfStep(const QString &root, const QString &path)
 History::Entry entryOfPath(const QString &root, const QString &entryPath)
 {
     const QStringList parts = entryPath.mid(root.size() + 1).split(u'/');
-    return History::Entry {parts[0],
-        QDate(parts[1].toInt(), parts[2].left(2).toInt(), parts[2].mid(2, 2).toInt())};
+    return History::Entry {
+        parts[0], QDate(parts[1].toInt(), parts[2].left(2).toInt(), parts[2].mid(2, 2).toInt())};
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -53,8 +53,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 ScheduleRunner::ScheduleRunner(const QString &root, const QString &secondProgram)
     : m_root(root), m_secondProgram(secondProgram)
-{
-}
+{ }
 
 ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
 {
@@ -103,8 +102,9 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     gatePointer = &gate;
 
     // The writer is at work while a save of one of the run's entries is in flight.
-    const QStringList entries {entryPath(u"A"_qs, kFirstDay), entryPath(u"A"_qs, kFirstDay.addDays(1)),
-        entryPath(u"B"_qs, kFirstDay), entryPath(u"B"_qs, kFirstDay.addDays(1))};
+    const QStringList entries {entryPath(u"A"_qs, kFirstDay),
+        entryPath(u"A"_qs, kFirstDay.addDays(1)), entryPath(u"B"_qs, kFirstDay),
+        entryPath(u"B"_qs, kFirstDay.addDays(1))};
     const auto busy = [&] {
         return std::any_of(entries.begin(), entries.end(),
             [](const QString &path) { return isSavePending(path); });
@@ -162,9 +162,9 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     for (const QString &message : person.messages())
         result.notes << u"the person was shown: "_qs + message;
     result.violations << second.problems();
-    result.violations
-        << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0)
-               .violations();
+    result.violations << Oracle(
+        history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0)
+                             .violations();
     if (!m_keep)
         QDir(root).removeRecursively();
     return result;

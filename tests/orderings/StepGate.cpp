@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-
 using FileFaults::Step;
 
 namespace {
@@ -18,9 +17,7 @@ bool needsTestThread(Event event)
 } // namespace
 
 StepGate::StepGate(const QStringList &diaries, Action inlineAction)
-    : m_roots(diaries)
-    , m_inline(std::move(inlineAction))
-    , m_testThread(std::this_thread::get_id())
+    : m_roots(diaries), m_inline(std::move(inlineAction)), m_testThread(std::this_thread::get_id())
 {
     FileFaults::setHook([this](Step step, const QString &path) { return onStep(step, path); });
 }
@@ -131,8 +128,8 @@ void StepGate::pauseHere(
     m_released = false;
 }
 
-bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atStep,
-    std::chrono::milliseconds timeout)
+bool StepGate::runWriter(
+    const std::function<bool()> &busy, const Handler &atStep, std::chrono::milliseconds timeout)
 {
     // The writer says when a save is done; a save dropped for a newer one says nothing, so the
     // writer is looked at now and then all the same.

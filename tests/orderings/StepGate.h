@@ -56,7 +56,8 @@ public:
 private:
     bool onStep(FileFaults::Step step, const QString &path);
     bool counts(const QString &path) const;
-    void pauseHere(const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
+    void pauseHere(
+        const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
 
     QStringList m_roots;
     Action m_inline;
