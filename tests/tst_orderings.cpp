@@ -186,6 +186,11 @@ void tst_Orderings::foundOrderingsStayFixed_data()
         "seen: Type Fail@Sync ChangeFolder@Sync SaveKey Follow Type Leave Close");
     row("the same when the keep fails",
         "seen: ChangeFolder@Looked Slow@Sync Leave Follow WriteInPlace Fail@Link SaveKey");
+    row("a version written in place between the look and the keep is kept once",
+        "foreign: Type Fail@Exchange WriteInPlace@Looked SaveKey Follow Type Leave Close");
+    row("the same for an entry that is a link",
+        "seen: SameSizeRewrite@Looked ChangeFolder Leave Symlink@Create SaveKey Delete@Create "
+        "SaveKey");
     row("a save at the interval", "absent: SaveKey Close");
 }
 
