@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 // The ordering campaign: the diary page and the real storage code on real files, with the
@@ -63,6 +65,41 @@ QString campaignFolder()
     return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
 }
 
+// A fault found by the campaign and not yet mended: the schedules it breaks are counted apart
+// and reported as an expected failure, so that any other failure still fails the run, and its
+// fixed row is expected to fail until it is mended (then the row passes unexpectedly: remove
+// the entry).
+struct OpenFinding
+{
+    const char *name;
+    std::function<bool(const Schedule &schedule, const QStringList &violations)> breaks;
+};
+
+const QList<OpenFinding> &openFindings()
+{
+    static const QList<OpenFinding> open {
+        {"where names are not swapped, a version written in place between the look and the keep "
+         "is kept twice",
+            [](const Schedule &schedule, const QStringList &violations) {
+                const QString text = schedule.text();
+                return !violations.isEmpty()
+                    && (text.contains(u"Fail@Exchange"_qs) || text.contains(u"Symlink"_qs))
+                    && std::all_of(violations.begin(), violations.end(),
+                        [](const QString &v) { return v.contains(u" duplicates "_qs); });
+            }},
+    };
+    return open;
+}
+
+const OpenFinding *openFindingOf(const Schedule &schedule, const QStringList &violations)
+{
+    for (const OpenFinding &finding : openFindings()) {
+        if (finding.breaks(schedule, violations))
+            return &finding;
+    }
+    return nullptr;
+}
+
 int schedulesAsked()
 {
     const int asked = qEnvironmentVariableIntValue("ORLUNE_ORDERINGS_SCHEDULES");
@@ -102,6 +139,8 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
     QElapsedTimer clock;
     clock.start();
     int failed = 0;
+    int known = 0;
+    QSet<QString> knownNames;
     int unfired = 0;
     QString shown;
     // Every failing schedule, for a look at all of them.
@@ -114,6 +153,11 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
         unfired += result.unfired > 0;
         if (result.violations.isEmpty())
             continue;
+        if (const OpenFinding *finding = openFindingOf(schedule, result.violations)) {
+            ++known;
+            knownNames.insert(QString::fromLatin1(finding->name));
+            continue;
+        }
         if (report.isOpen())
             report.write(
                 (schedule.text() + u"\n    "_qs + result.violations.join(u"\n    "_qs) + u'\n')
@@ -128,6 +172,15 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
     m_ms += ms;
     qInfo("%s: %lld schedules in %lld ms (%d with a move that met no step)", qPrintable(what),
         qint64(schedules.size()), ms, unfired);
+    if (known > 0) {
+        const QStringList names(knownNames.begin(), knownNames.end());
+        QEXPECT_FAIL("",
+            qPrintable(QStringLiteral("%1 schedules break open findings: %2")
+                           .arg(known)
+                           .arg(names.join(u"; "_qs))),
+            Continue);
+        QCOMPARE(known, 0);
+    }
     if (failed > 0)
         QFAIL(qPrintable(QStringLiteral("%1 of %2 schedules lost or misplaced a text:%3")
                              .arg(failed)
@@ -202,6 +255,8 @@ void tst_Orderings::foundOrderingsStayFixed()
     const std::optional<Schedule> parsed = Schedule::parse(schedule);
     QVERIFY2(parsed, qPrintable(schedule));
     const ScheduleRunner::Result result = m_runner->run(*parsed);
+    if (const OpenFinding *finding = openFindingOf(*parsed, result.violations))
+        QEXPECT_FAIL("", finding->name, Abort);
     QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.join(u'\n')));
 }
 
