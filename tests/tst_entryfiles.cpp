@@ -618,6 +618,9 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave_data()
     QTest::newRow("rewritten in place once its version is kept, no swap")
         << Step::Kept << u"in place"_qs << true << true
         << QStringList {u"first"_qs, u"rewritten"_qs};
+    QTest::newRow("rewritten in place once looked at, no swap")
+        << Step::Looked << u"in place"_qs << true << true
+        << QStringList {u"first"_qs, u"rewritten"_qs};
     QTest::newRow("touched once its version is kept, no swap")
         << Step::Kept << u"touch"_qs << true << true << QStringList {u"first"_qs};
     // A second Orlune's clean-up must not take what the swap handed back for a crash's leftover.
@@ -764,7 +767,7 @@ void tst_EntryFiles::keptVersionNeverReplacesAFile()
     const int fd = ::open(QFile::encodeName(entry()).constData(), O_RDONLY | O_CLOEXEC);
     QVERIFY(fd >= 0);
     const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    const QString kept = KeptVersion::keepOpen(fd, entry(), now);
+    const QString kept = KeptVersion::keepOpen(fd, std::nullopt, entry(), now);
     QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
     QCOMPARE(readFile(taken), QByteArray("kept before"));
     QCOMPARE(readFile(kept), QByteArray("other"));

@@ -5,6 +5,7 @@
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/KeptVersion.h"
+#include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
 #include "storage/StagedFile.h"
 #include "storage/StorageMessages.h"
@@ -307,7 +308,12 @@ private:
         FileFaults::pause(Step::Looked, m_faultPath);
         QString keptNow;
         if (isForeign(look, m_bytes) && !wasKept(before, look.bytes)) {
-            keptNow = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
+            // What was looked at is kept, even if the entry was written in place since; the look
+            // read all of it unless it was over a pane's capacity.
+            const bool whole = look.bytes && look.bytes->size() == before.st_size
+                && before.st_size <= kPaneCapacityBytes;
+            keptNow = KeptVersion::keepOpen(
+                fd, whole ? look.bytes : std::nullopt, m_target, QDateTime::currentDateTime());
             if (keptNow.isEmpty())
                 return Attempt::Again; // deleted meanwhile: look again
             m_keptFiles.append(keptNow);

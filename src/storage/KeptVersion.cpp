@@ -111,7 +111,8 @@ QString KeptVersion::nameFor(const QString &entryName, const QDateTime &now, int
     return name + u".txt"_qs;
 }
 
-QString KeptVersion::keepOpen(int fd, const QString &entryPath, const QDateTime &now)
+QString KeptVersion::keepOpen(int fd, const std::optional<QByteArray> &lookedAt,
+    const QString &entryPath, const QDateTime &now)
 {
     const QString kept = keepUnderFreeName(entryPath, now, [&](const QString &to) {
         struct stat st
@@ -124,7 +125,7 @@ QString KeptVersion::keepOpen(int fd, const QString &entryPath, const QDateTime 
         };
         if (st.st_nlink == 0 && ::lstat(native(entryPath).constData(), &named) != 0)
             return Made::Gone;
-        return copyBytes(bytesOf(fd), to);
+        return copyBytes(lookedAt ? lookedAt : bytesOf(fd), to);
     });
     if (!kept.isEmpty() && !AtomicFile::syncFolder(QFileInfo(kept).absolutePath()))
         throw Exception(StorageMessages::cannotCreate(kept));
