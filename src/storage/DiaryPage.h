@@ -49,7 +49,8 @@ public:
     // --- The person's events. All on the GUI thread; those that throw leave the page sound. ---
 
     // Shows the day's five entries from the current diary folder (year of the date in pane 0).
-    // Typing in pane 0 that is not on disk is saved first under the day it was written for; a
+    // The writer's outcomes are taken first, so a failure of the day shown so far is typing
+    // again; typing in pane 0 that is not on disk is saved under the day it was written for; a
     // save that failed earlier for the new day shows again in pane 0 as typing. An entry of
     // pane 0 that cannot be loaded leaves pane 0 empty and closed to typing, and nothing is
     // saved over it; the other panes load all the same. Throws the first load or save error
@@ -67,16 +68,19 @@ public:
     // notification may have been missed).
     void followSoon();
     // The settings dialog is about to open: while the current diary folder is usable, pane 0's
-    // typing is saved there.
+    // typing is saved there; a save that fails stays that folder's failed save (and throws).
     void folderAboutToChange();
     // The settings were read again: when the diary folder changed, typing still in pane 0 goes
     // to the new folder and the page shows that folder's entries.
     void folderChanged();
-    // An ordinary close: saves pane 0, retries every failed save of any day, waits for the
-    // entry writer and throws what still fails (the caller keeps the window open).
+    // An ordinary close: waits for the entry writer, saves pane 0, retries every failed save of
+    // any day (in the folder it was written for while that one is usable), waits again and
+    // throws what still fails (the caller keeps the window open). A failed text of the shown
+    // day beside other typing there, or one its entry refuses, goes to a rescue file.
     void close();
-    // A termination: never throws, never waits for a person. Saves what it can; each text that
-    // cannot be saved goes to a rescue file under its own date.
+    // A termination: never throws, never waits for a person (it waits for the entry writer).
+    // Saves what it can, as close does; each text that cannot be saved goes to a rescue file
+    // under its own date.
     QList<Rescue> terminate() noexcept;
     // Takes what the entry writer met since last asked: kept versions become notices, failed
     // saves are remembered per day. Throws the failures' messages (one line each).
