@@ -236,6 +236,8 @@ void tst_Orderings::foundOrderingsStayFixed_data()
     row("the same for an entry that is a link",
         "seen: SameSizeRewrite@Looked ChangeFolder Leave Symlink@Create SaveKey Delete@Create "
         "SaveKey");
+    row("a link arriving at the swap, a failed keep and a write into the new text",
+        "absent: Symlink@Exchange SaveKey RenameOver Fail@Link WriteInPlace@Link SaveKey Close");
     row("a save at the interval", "absent: SaveKey Close");
 }
 
