@@ -122,15 +122,19 @@ QList<Schedule> Schedule::pairs()
 QList<Schedule> Schedule::secondOrlunePairs()
 {
     QList<Schedule> all;
+    const auto add = [&](Start start, const QList<Move> &armed) {
+        Schedule schedule = aroundOneSave(start, armed);
+        // The second one has the last word too, then both close.
+        schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondSave));
+        schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondClose));
+        all << schedule;
+    };
     for (const Start start : {Start::Seen, Start::Foreign}) {
         for (const Step step : interleavingSteps()) {
-            for (int e = int(Event::SecondSave); e <= int(Event::SecondStart); ++e) {
-                Schedule schedule = aroundOneSave(start, {at(Event(e), step)});
-                // The second one has the last word too, then both close.
-                schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondSave));
-                schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondClose));
-                all << schedule;
-            }
+            for (int e = int(Event::SecondSave); e <= int(Event::SecondStart); ++e)
+                add(start, {at(Event(e), step)});
+            // Where neither can swap names, the second one's save at each step.
+            add(start, {now(Event::RefuseSwaps), at(Event::SecondSave, step)});
         }
     }
     return all;

@@ -126,6 +126,9 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
                 other.act(event, person.shownPath(), person.shownEntry());
             else
                 otherAt(move, path);
+        } else if (event == Event::RefuseSwaps) {
+            gatePointer->refuseSwaps();
+            second.refuseSwaps();
         } else if (isSecondEvent(event)) {
             second.act(event);
         } else if (event == Event::Close || event == Event::Terminate) {

@@ -33,8 +33,9 @@ bool SecondOrlune::start()
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(
-        m_program, {m_diary, m_entry.date.toString(Qt::ISODate), QString::number(CharsToSave)});
+    m_process.start(m_program,
+        {m_diary, m_entry.date.toString(Qt::ISODate), QString::number(CharsToSave),
+            m_swapsRefused ? u"refuse"_qs : u"swap"_qs});
     if (!m_process.waitForStarted(kAnswerMs)) {
         m_problems
             << QStringLiteral("the second Orlune did not start: %1").arg(m_process.errorString());

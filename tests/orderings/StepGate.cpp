@@ -73,7 +73,7 @@ bool StepGate::onStep(Step step, const QString &path)
         qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path));
     std::unique_lock lock(m_mutex);
     const bool onTestThread = std::this_thread::get_id() == m_testThread;
-    bool fail = false;
+    bool fail = step == Step::Exchange && m_swapsRefused;
     // The moves armed at this step, in the schedule's order; those that need the test's thread
     // end the run here, and they and all after them wait at the step for it.
     QList<Move> here;
@@ -173,6 +173,12 @@ bool StepGate::runWriter(
             lock, kLook, [this] { return m_nudged || (m_waiting && !m_paused.isEmpty()); });
         m_nudged = false;
     }
+}
+
+void StepGate::refuseSwaps()
+{
+    const std::lock_guard lock(m_mutex);
+    m_swapsRefused = true;
 }
 
 void StepGate::nudge()

@@ -43,6 +43,8 @@ public:
     using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
     bool runWriter(const std::function<bool()> &busy, const Handler &atStep,
         std::chrono::milliseconds timeout);
+    // Every swap of names is refused from now on.
+    void refuseSwaps();
     // The writer has news (any thread): runWriter looks again at once.
     void nudge();
     // Lets a writer waiting at a step go on (before a move that waits for it).
@@ -72,6 +74,7 @@ private:
     bool m_released = false;
     bool m_held = false;
     bool m_nudged = false;
+    bool m_swapsRefused = false;
     int m_fired = 0;
     int m_failed = 0;
     QStringList m_notes;
