@@ -133,6 +133,7 @@ private slots:
     void keepsAVersionThatArrivesDuringTheSave();
     void recordMadeWithinATickIsCheckedByItsBytes();
     void symlinkedEntryIsResolvedOncePerSave();
+    void linkArrivingAfterStagingIsNeverReplaced_data();
     void linkArrivingAfterStagingIsNeverReplaced();
     void keptVersionNeverReplacesAFile();
     void loadShowsTheTextOfASaveInFlight_data();
@@ -732,15 +733,23 @@ void tst_EntryFiles::symlinkedEntryIsResolvedOncePerSave()
 
 // A symbolic link put where the entry was after the save was staged: the save fails rather than
 // replace it (a newer save may already be on its way through it), and the next one follows it.
+void tst_EntryFiles::linkArrivingAfterStagingIsNeverReplaced_data()
+{
+    QTest::addColumn<FileFaults::Step>("step");
+    QTest::newRow("before the flush") << FileFaults::Step::Sync;
+    QTest::newRow("right at the swap") << FileFaults::Step::Exchange;
+}
+
 void tst_EntryFiles::linkArrivingAfterStagingIsNeverReplaced()
 {
+    QFETCH(FileFaults::Step, step);
     saveNow(u"mine"_qs, 2003, 1, 5);
     const QString elsewhere = m_dir->filePath(u"elsewhere/other.txt"_qs);
     WRITE_FILE(elsewhere, "other");
     const QString path = entry();
     auto linked = std::make_shared<std::atomic<bool>>(false);
     FileFaults::setHook([=](FileFaults::Step s, const QString &p) {
-        if (s == FileFaults::Step::Sync && p == path && !linked->exchange(true))
+        if (s == step && p == path && !linked->exchange(true))
             *linked = QFile::remove(path) && QFile::link(elsewhere, path);
         return false;
     });

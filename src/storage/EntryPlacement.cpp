@@ -207,6 +207,12 @@ private:
         }
         m_staged.markRenamed();
         takeWrittenStatus();
+        // A symbolic link arrived at the very moment of the swap: as for one that arrived after
+        // staging, the save fails rather than replace it.
+        if (cameBackAsLink()) {
+            swapBack();
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        }
         held.holdInstead(m_staged.path());
         FileFaults::pause(Step::Looked, m_faultPath);
         const EntryLedger::Look look
@@ -230,8 +236,8 @@ private:
 
     // Another writer's version could not be kept: it goes back to the entry's name, and the
     // new text back under the temporary one, so nothing is replaced unkept. If another writer
-    // wrote into the new text's file while it was the entry, that file is left beside the entry
-    // as a leftover, which the next save's clean-up keeps.
+    // wrote into the new text's file while it was the entry, that file is kept as a version of
+    // its own (or left beside the entry, where the next save's clean-up keeps it).
     void swapBack()
     {
         const QByteArray temporary = native(m_staged.path());
@@ -245,8 +251,28 @@ private:
                     AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_NOREPLACE);
             return;
         }
-        if (StagedFile::isNamed(m_staged.fd(), m_staged.path()) && stagedHoldsNewText())
+        if (!StagedFile::isNamed(m_staged.fd(), m_staged.path()))
+            return;
+        if (stagedHoldsNewText()) {
             m_staged.markRenamed(false);
+            return;
+        }
+        try {
+            const QString kept = KeptVersion::keepTemporary(
+                m_staged.path(), m_staged.fd(), m_target, QDateTime::currentDateTime());
+            if (!kept.isEmpty())
+                m_keptFiles.append(kept);
+        } catch (const Exception &) {
+            // Left beside the entry: the next save's clean-up keeps it.
+        }
+    }
+
+    bool cameBackAsLink() const
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(native(m_staged.path()).constData(), &st) == 0 && S_ISLNK(st.st_mode);
     }
 
     bool stagedHoldsNewText() const
