@@ -340,8 +340,11 @@ void tst_MainForm::monthButtonsStepAndRebuild()
     QVERIFY(f.writeEntry(2004, 1, 31, "january"));
     TfrmMain &w = f.start();
     QSignalSpy changes(w.memToday, &DiaryPane::changed);
+    QSignalSpy dates(w.Calendar1, &TCalendar::dateChanged);
     QTest::mouseClick(w.btnNextMonth, Qt::LeftButton);
     QCOMPARE(w.Calendar1->SelectedDate(), QDate(2004, 1, 31));
+    QCOMPARE(dates.count(), 1);
+    QCOMPARE(dates[0][0].toDate(), QDate(2004, 1, 31));
     QCOMPARE(w.memToday->text(), QStringLiteral("january"));
     QCOMPARE(changes.count(), 1);
     QCOMPARE(comboEntries(w.cmbYearMonth).first(), QStringLiteral("2000/1"));
