@@ -90,7 +90,11 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     StepGate *gatePointer = nullptr;
 
     // The other writer at a step: on the entry the step was for.
+    // A link that takes an entry's name after a save was staged makes that save fail, as a
+    // failed step would.
+    bool linked = false;
     const auto otherAt = [&](const Move &move, const QString &path) {
+        linked = linked || move.event == Event::Symlink;
         if (const std::optional<QString> entry = entryOfStep(root, path))
             lastEntry = *entry;
         other.act(move.event, lastEntry, entryOfPath(root, lastEntry));
@@ -123,7 +127,7 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
         const Event event = move.event;
         if (isOtherWriterEvent(event)) {
             if (path.isEmpty() && !person.isClosed())
-                other.act(event, person.shownPath(), person.shownEntry());
+                otherAt(move, person.shownPath());
             else
                 otherAt(move, path);
         } else if (event == Event::RefuseSwaps) {
@@ -166,7 +170,7 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
         result.notes << u"the person was shown: "_qs + message;
     result.violations << second.problems();
     result.violations << Oracle(
-        history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0)
+        history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0 || linked)
                              .violations();
     if (!m_keep)
         QDir(root).removeRecursively();
