@@ -1,6 +1,7 @@
 // A second Orlune for the ordering campaign: the diary page and the real storage code on one
 // diary folder, with panes that are plain texts, driven by one command a line on its input and
-// answering each with one line. Usage: orderings_actor DIARYDIR YYYY-MM-DD CHARSTOSAVE
+// answering each with one line. Usage: orderings_actor DIARYDIR YYYY-MM-DD CHARSTOSAVE swap|refuse
+// (refuse: its file system cannot swap two names)
 //   open            shows the day; answers "ok"
 //   save MARK       types MARK at the end of the pane, leaves the pane and waits for the save;
 //                   answers what the pane held before, in hex
@@ -46,14 +47,19 @@ template<typename Call> bool quietly(Call call)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 4) {
-        std::fputs("usage: orderings_actor DIARYDIR YYYY-MM-DD CHARSTOSAVE\n", stderr);
+    if (argc != 5) {
+        std::fputs("usage: orderings_actor DIARYDIR YYYY-MM-DD CHARSTOSAVE swap|refuse\n", stderr);
         return 2;
     }
     DiaryDir = QString::fromLocal8Bit(argv[1]);
     const QDate date = QDate::fromString(QString::fromLatin1(argv[2]), Qt::ISODate);
     CharsToSave = QByteArray(argv[3]).toInt();
     FileFaults::setFlushesSkipped(true);
+    if (QByteArray(argv[4]) == "refuse")
+        FileFaults::setHook([](FileFaults::Step step, const QString &) {
+            return step == FileFaults::Step::Exchange;
+        });
+    EntryWriter writer;
     std::array<CampaignPane, 5> panes;
     DiaryPage page({&panes[0], &panes[1], &panes[2], &panes[3], &panes[4]});
     bool closed = false;

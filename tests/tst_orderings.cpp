@@ -1,5 +1,6 @@
 #include "orderings/Schedule.h"
 #include "orderings/ScheduleRunner.h"
+#include "storage/EntryWriter.h"
 #include "storage/FileFaults.h"
 #include "storage/Settings.h"
 
@@ -8,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 // The ordering campaign: the diary page and the real storage code on real files, with the
@@ -43,6 +46,7 @@ private:
     void campaign(const QList<Schedule> &schedules, const QString &what);
     static bool replaying();
 
+    std::unique_ptr<EntryWriter> m_writer;
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<ScheduleRunner> m_runner;
     int m_run = 0;
@@ -61,6 +65,33 @@ QString campaignFolder()
     return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
 }
 
+// A fault found by the campaign and not yet mended: the schedules it breaks are counted apart
+// and reported as an expected failure, so that any other failure still fails the run, and its
+// fixed row is expected to fail until it is mended (then the row passes unexpectedly: remove
+// the entry).
+struct OpenFinding
+{
+    const char *name;
+    std::function<bool(const Schedule &schedule, const QStringList &violations)> breaks;
+};
+
+const QList<OpenFinding> &openFindings()
+{
+    // None open now. An entry names the finding and recognises the schedules it breaks, e.g.
+    // {"…", [](const Schedule &, const QStringList &violations) { … }}.
+    static const QList<OpenFinding> open;
+    return open;
+}
+
+const OpenFinding *openFindingOf(const Schedule &schedule, const QStringList &violations)
+{
+    for (const OpenFinding &finding : openFindings()) {
+        if (finding.breaks(schedule, violations))
+            return &finding;
+    }
+    return nullptr;
+}
+
 int schedulesAsked()
 {
     const int asked = qEnvironmentVariableIntValue("ORLUNE_ORDERINGS_SCHEDULES");
@@ -71,9 +102,11 @@ int schedulesAsked()
 
 void tst_Orderings::initTestCase()
 {
+    m_writer = std::make_unique<EntryWriter>();
     m_root = std::make_unique<QTemporaryDir>(campaignFolder() + u"/orlune-orderings-XXXXXX"_qs);
     QVERIFY(m_root->isValid());
-    m_runner = std::make_unique<ScheduleRunner>(m_root->path(), QStringLiteral(ORDERINGS_ACTOR_PATH));
+    m_runner
+        = std::make_unique<ScheduleRunner>(m_root->path(), QStringLiteral(ORDERINGS_ACTOR_PATH));
     FileFaults::setFlushesSkipped(true);
     CharsToSave = 16;
 }
@@ -83,6 +116,8 @@ void tst_Orderings::cleanupTestCase()
     FileFaults::setFlushesSkipped(false);
     CharsToSave = kDefaultCharsToSave;
     DiaryDir.clear();
+    m_runner.reset();
+    m_writer.reset();
     qInfo("%d schedules in %lld ms", m_run, m_ms);
 }
 
@@ -96,6 +131,8 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
     QElapsedTimer clock;
     clock.start();
     int failed = 0;
+    int known = 0;
+    QSet<QString> knownNames;
     int unfired = 0;
     QString shown;
     // Every failing schedule, for a look at all of them.
@@ -108,33 +145,100 @@ void tst_Orderings::campaign(const QList<Schedule> &schedules, const QString &wh
         unfired += result.unfired > 0;
         if (result.violations.isEmpty())
             continue;
+        if (const OpenFinding *finding = openFindingOf(schedule, result.violations)) {
+            ++known;
+            knownNames.insert(QString::fromLatin1(finding->name));
+            continue;
+        }
         if (report.isOpen())
-            report.write((schedule.text() + u"\n    "_qs + result.violations.join(u"\n    "_qs)
-                + u'\n')
+            report.write(
+                (schedule.text() + u"\n    "_qs + result.violations.join(u"\n    "_qs) + u'\n')
                     .toUtf8());
         if (++failed <= kShownFailures)
-            shown += QStringLiteral("\n  %1\n    replay: ORLUNE_ORDERINGS_SCHEDULE='%2' "
-                                    "tst_orderings replay\n    %3")
-                         .arg(schedule.text(), schedule.text(),
-                             result.violations.join(u"\n    "_qs));
+            shown
+                += QStringLiteral("\n  %1\n    replay: ORLUNE_ORDERINGS_SCHEDULE='%2' "
+                                  "tst_orderings replay\n    %3")
+                       .arg(schedule.text(), schedule.text(), result.violations.join(u"\n    "_qs));
     }
     const qint64 ms = clock.elapsed();
     m_ms += ms;
     qInfo("%s: %lld schedules in %lld ms (%d with a move that met no step)", qPrintable(what),
         qint64(schedules.size()), ms, unfired);
+    if (known > 0) {
+        const QStringList names(knownNames.begin(), knownNames.end());
+        QEXPECT_FAIL("",
+            qPrintable(QStringLiteral("%1 schedules break open findings: %2")
+                           .arg(known)
+                           .arg(names.join(u"; "_qs))),
+            Continue);
+        QCOMPARE(known, 0);
+    }
     if (failed > 0)
-        QFAIL(qPrintable(
-            QStringLiteral("%1 of %2 schedules lost or misplaced a text:%3")
-                .arg(failed)
-                .arg(schedules.size())
-                .arg(shown)));
+        QFAIL(qPrintable(QStringLiteral("%1 of %2 schedules lost or misplaced a text:%3")
+                             .arg(failed)
+                             .arg(schedules.size())
+                             .arg(shown)));
 }
 
 void tst_Orderings::foundOrderingsStayFixed_data()
 {
     QTest::addColumn<QString>("schedule");
-    // Each row a schedule that once broke the oracle.
-    QTest::newRow("a save at the interval") << u"seen: Type SaveKey Close"_qs;
+    // A save's steps met by each fault named when the save became concurrent, and each schedule
+    // the campaign found failing since, so that all of them run every time.
+    const auto row = [](const char *name, const char *schedule) {
+        QTest::newRow(name) << QString::fromLatin1(schedule);
+    };
+    row("a version renamed over between the look and the rename",
+        "seen: Type RenameOver@Looked SaveKey Follow Type Leave Close");
+    row("the same where the swap is refused",
+        "seen: Type Fail@Exchange RenameOver@Kept SaveKey Follow Type Leave Close");
+    row("nothing typed, a newer version by rename, then a leave",
+        "seen: RenameOver Leave Follow Close");
+    row("nothing typed, a newer version by rename, then a termination",
+        "seen: RenameOver Terminate");
+    row("a failed flush, another day, then back",
+        "seen: Type Fail@Sync SaveKey ChangeDay ChangeDay Close");
+    row("a failed flush, another day, then a termination",
+        "seen: Type Fail@Sync SaveKey ChangeDay Terminate");
+    row("another folder chosen with typing in the pane", "seen: Type ChangeFolder Type Close");
+    row("a same-size rewrite with the old time restored",
+        "seen: Type SameSizeRewrite SaveKey Follow Close");
+    row("an entry deleted while its other version is kept",
+        "foreign: Type Delete@Kept SaveKey Follow Type Leave Close");
+    row("a composition during a reload", "seen: Compose RenameOver Follow Close");
+    row("a symbolic link arriving between staging and the writer",
+        "seen: Type Symlink@Create SaveKey Follow Type Leave Close");
+    row("a version kept before a rename that fails is kept once",
+        "absent: Type Fail@Rename WriteInPlace@Create SaveKey Follow Type Leave Close");
+    row("a version kept before a rename that fails is not left beside itself",
+        "foreign: Type Fail@Rename Terminate@Create SaveKey Follow Type Leave Close");
+    row("a swap undone after a failed keep keeps what was written into it",
+        "foreign: Type Fail@Link WriteInPlace@Looked SaveKey Follow Type Leave Close");
+    row("a version touched between keep and rename is kept once",
+        "foreign: Type Fail@Exchange Touch@Kept SaveKey Follow Type Leave Close");
+    row("a version rewritten in place once kept is kept once",
+        "foreign: Type Fail@Exchange WriteInPlace@Kept SaveKey Follow Type Leave Close");
+    row("a same-size rewrite at the look where the swap is refused",
+        "seen: Type Fail@Exchange SameSizeRewrite@Looked SaveKey Follow Type Leave Close");
+    row("a swap undone when the entry was deleted meanwhile",
+        "seen: Close@Exchange Fail@Sync Leave Delete@Link RenameOver@Create SaveKey Fail@Link "
+        "ChangeFolder Type@Looked SaveKey Touch Symlink Leave");
+    row("a link arriving at a later save",
+        "seen: Fail@Sync WriteInPlace@Link SaveKey Touch Leave SaveKey@Kept Leave Symlink Delete "
+        "Leave RenameOver@Kept Leave Fail@Exchange Leave Symlink@Create Leave Slow@Sync SaveKey "
+        "Leave");
+    row("a save failing after the folder changed is retried in its own folder",
+        "seen: Type Fail@Sync ChangeFolder@Sync SaveKey Follow Type Leave Close");
+    row("the same when the keep fails",
+        "seen: ChangeFolder@Looked Slow@Sync Leave Follow WriteInPlace Fail@Link SaveKey");
+    row("a version written in place between the look and the keep is kept once",
+        "foreign: Type Fail@Exchange WriteInPlace@Looked SaveKey Follow Type Leave Close");
+    row("the same for an entry that is a link",
+        "seen: SameSizeRewrite@Looked ChangeFolder Leave Symlink@Create SaveKey Delete@Create "
+        "SaveKey");
+    row("a link arriving at the swap, a failed keep and a write into the new text",
+        "absent: Symlink@Exchange SaveKey RenameOver Fail@Link WriteInPlace@Link SaveKey Close");
+    row("a save at the interval", "absent: SaveKey Close");
 }
 
 void tst_Orderings::foundOrderingsStayFixed()
@@ -145,6 +249,8 @@ void tst_Orderings::foundOrderingsStayFixed()
     const std::optional<Schedule> parsed = Schedule::parse(schedule);
     QVERIFY2(parsed, qPrintable(schedule));
     const ScheduleRunner::Result result = m_runner->run(*parsed);
+    if (const OpenFinding *finding = openFindingOf(*parsed, result.violations))
+        QEXPECT_FAIL("", finding->name, Abort);
     QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.join(u'\n')));
 }
 
@@ -165,8 +271,8 @@ void tst_Orderings::randomSchedulesFromSeed()
     const quint32 seed = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_SEED")
         ? quint32(qEnvironmentVariableIntValue("ORLUNE_ORDERINGS_SEED"))
         : QRandomGenerator::system()->generate();
-    qInfo("seed %u: replay with ORLUNE_ORDERINGS_SEED=%u ORLUNE_ORDERINGS_SCHEDULES=%d", seed,
-        seed, schedulesAsked());
+    qInfo("seed %u: replay with ORLUNE_ORDERINGS_SEED=%u ORLUNE_ORDERINGS_SCHEDULES=%d", seed, seed,
+        schedulesAsked());
     QRandomGenerator random(seed);
     QList<Schedule> schedules;
     for (int i = 0; i < left; ++i)

@@ -30,6 +30,7 @@ constexpr std::array kEvents = {
     std::pair {Event::SecondStart, u"SecondStart"},
     std::pair {Event::Fail, u"Fail"},
     std::pair {Event::Slow, u"Slow"},
+    std::pair {Event::RefuseSwaps, u"RefuseSwaps"},
 };
 
 constexpr std::array kSteps = {
@@ -121,5 +122,5 @@ bool isSecondEvent(Event event)
 
 bool isDiskEvent(Event event)
 {
-    return event == Event::Fail || event == Event::Slow;
+    return event == Event::Fail || event == Event::Slow || event == Event::RefuseSwaps;
 }

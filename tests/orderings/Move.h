@@ -36,6 +36,7 @@ enum class Event {
     // The disk.
     Fail, // the step fails (as EIO or ENOSPC would: the seam does not tell them apart)
     Slow, // the step takes a while
+    RefuseSwaps, // from now on the file system cannot swap two names (a share), for both Orlunes
 };
 
 // How the entry of the first shown day stands when the page opens.

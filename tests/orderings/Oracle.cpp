@@ -25,9 +25,9 @@ QString shown(const QByteArray &bytes)
 
 } // namespace
 
-Oracle::Oracle(
-    const History &history, const QMap<QString, QString> &folders, const QString &rescue)
-    : m_history(history)
+Oracle::Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue,
+    bool savesFailed)
+    : m_history(history), m_savesFailed(savesFailed)
 {
     for (auto folder = folders.cbegin(); folder != folders.cend(); ++folder)
         scanFolder(folder.key(), folder.value());
@@ -72,8 +72,8 @@ void Oracle::scanRescue(const QString &path)
         const QDate date
             = QDate::fromString(file.fileName().left(10), QStringLiteral("yyyy-MM-dd"));
         if (date.isValid())
-            m_found << Found {file.filePath(), Kind::Rescue, QString(), date,
-                bytesOf(file.filePath())};
+            m_found << Found {
+                file.filePath(), Kind::Rescue, QString(), date, bytesOf(file.filePath())};
     }
 }
 
@@ -121,6 +121,11 @@ QStringList Oracle::violations() const
 {
     QStringList out;
     checkKnown(out);
+    // With no step made to fail, every save can go through: nothing needs rescuing.
+    for (const Found &file : m_found) {
+        if (file.kind == Kind::Rescue && !m_savesFailed)
+            out << QStringLiteral("%1 was rescued though no step failed").arg(describe(file));
+    }
     for (const History::Entry &entry : entries()) {
         checkKept(entry, out);
         checkEntry(entry, out);
@@ -169,8 +174,8 @@ void Oracle::checkKept(const History::Entry &entry, QStringList &out) const
     for (const History::Text &text : texts) {
         if (text.entry != entry || text.deletion || covered.contains(text.id))
             continue;
-        const bool superseded = std::any_of(texts.begin() + text.id + 1, texts.end(),
-            [&](const History::Text &later) {
+        const bool superseded = std::any_of(
+            texts.begin() + text.id + 1, texts.end(), [&](const History::Text &later) {
                 return later.writer == text.writer && m_history.seenBy(later.id).contains(text.id);
             });
         if (!superseded)
@@ -208,6 +213,10 @@ void Oracle::checkEntry(const History::Entry &entry, QStringList &out) const
     };
     const QString holding = held ? QStringLiteral("\"%1\"").arg(shown(*held)) : u"nothing"_qs;
     for (const int candidate : newest) {
+        // A deletion has no say over a text saved again after it: what it removed may have been
+        // a text the writer was still putting in place.
+        if (m_savesFailed || m_history.text(candidate).deletion)
+            break;
         const QSet<int> seen = m_history.seenBy(candidate);
         const bool sawAll = std::all_of(
             newest.begin(), newest.end(), [&](int other) { return seen.contains(other); });
@@ -239,7 +248,7 @@ void Oracle::checkCopies(const History::Entry &entry, QStringList &out) const
                 out << QStringLiteral("%1 duplicates %2").arg(describe(*copy), describe(*other));
         }
         const std::optional<int> copied = m_history.idOf(*copy->bytes);
-        if (copy->kind == Kind::Copy && copied && !inConflict(entry, *copied))
+        if (!m_savesFailed && copy->kind == Kind::Copy && copied && !inConflict(entry, *copied))
             out << QStringLiteral("%1 keeps %2, which no Orlune's text was in conflict with")
                        .arg(describe(*copy), describe(*copied));
     }

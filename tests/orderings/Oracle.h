@@ -15,8 +15,12 @@
 class Oracle
 {
 public:
-    // folders: the name each diary folder has in the history, and its path.
-    Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue);
+    // folders: the name each diary folder has in the history, and its path. savesFailed: a
+    // fault made a save fail in this run, so a text may have stood at its entry for a moment
+    // (swapped in, then the save failed and was retried) and been seen by another writer there;
+    // the entry may then hold any writer's newest text, and a retry may keep what it finds.
+    Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue,
+        bool savesFailed);
 
     // What went wrong, one line each; empty when the run kept everything.
     QStringList violations() const;
@@ -46,5 +50,6 @@ private:
     bool inConflict(const History::Entry &entry, int id) const;
 
     const History &m_history;
+    bool m_savesFailed = false;
     QList<Found> m_found;
 };

@@ -18,8 +18,7 @@ std::optional<QByteArray> bytesOf(const QString &text)
 
 Person::Person(History &history, const QMap<QString, QString> &folders, const QDate &firstDay)
     : m_history(history), m_folders(folders), m_days {firstDay, firstDay.addDays(1)}
-{
-}
+{ }
 
 Person::~Person()
 {
@@ -108,8 +107,8 @@ void Person::type(bool reachInterval)
     } else if (length() % CharsToSave == 0) {
         typed += u'-';
     }
-    m_history.add(History::Writer::Person, shownEntry(), diaryTextToBytes(seen + typed),
-        bytesOf(seen));
+    m_history.add(
+        History::Writer::Person, shownEntry(), diaryTextToBytes(seen + typed), bytesOf(seen));
     m_panes[0].typeAtEnd(typed);
     shown([&] { m_page->typed(); });
 }
@@ -129,8 +128,8 @@ void Person::confirm()
     if (!m_composeSeen)
         return;
     const QString seen = *std::exchange(m_composeSeen, std::nullopt);
-    m_history.add(History::Writer::Person, m_composeEntry, diaryTextToBytes(seen + m_word),
-        bytesOf(seen));
+    m_history.add(
+        History::Writer::Person, m_composeEntry, diaryTextToBytes(seen + m_word), bytesOf(seen));
     m_panes[0].confirm();
     shown([&] { m_page->typed(); });
 }

@@ -122,15 +122,19 @@ QList<Schedule> Schedule::pairs()
 QList<Schedule> Schedule::secondOrlunePairs()
 {
     QList<Schedule> all;
+    const auto add = [&](Start start, const QList<Move> &armed) {
+        Schedule schedule = aroundOneSave(start, armed);
+        // The second one has the last word too, then both close.
+        schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondSave));
+        schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondClose));
+        all << schedule;
+    };
     for (const Start start : {Start::Seen, Start::Foreign}) {
         for (const Step step : interleavingSteps()) {
-            for (int e = int(Event::SecondSave); e <= int(Event::SecondStart); ++e) {
-                Schedule schedule = aroundOneSave(start, {at(Event(e), step)});
-                // The second one has the last word too, then both close.
-                schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondSave));
-                schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondClose));
-                all << schedule;
-            }
+            for (int e = int(Event::SecondSave); e <= int(Event::SecondStart); ++e)
+                add(start, {at(Event(e), step)});
+            // Where neither can swap names, the second one's save at each step.
+            add(start, {now(Event::RefuseSwaps), at(Event::SecondSave, step)});
         }
     }
     return all;
@@ -158,7 +162,7 @@ Schedule Schedule::random(QRandomGenerator &random)
                 schedule.moves << at(event, points[random.bounded(points.size())]);
         }
         // Saves often, so that armed moves meet a writer.
-        if (random.bounded(3) == 0)
+        if (random.bounded(3) != 0)
             schedule.moves << now(random.bounded(2) == 0 ? Event::SaveKey : Event::Leave);
     }
     return schedule;

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <chrono>
 
@@ -37,8 +38,8 @@ std::optional<QString> entryOfStep(const QString &root, const QString &path)
 History::Entry entryOfPath(const QString &root, const QString &entryPath)
 {
     const QStringList parts = entryPath.mid(root.size() + 1).split(u'/');
-    return History::Entry {parts[0],
-        QDate(parts[1].toInt(), parts[2].left(2).toInt(), parts[2].mid(2, 2).toInt())};
+    return History::Entry {
+        parts[0], QDate(parts[1].toInt(), parts[2].left(2).toInt(), parts[2].mid(2, 2).toInt())};
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -52,8 +53,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 ScheduleRunner::ScheduleRunner(const QString &root, const QString &secondProgram)
     : m_root(root), m_secondProgram(secondProgram)
-{
-}
+{ }
 
 ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
 {
@@ -90,17 +90,25 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     StepGate *gatePointer = nullptr;
 
     // The other writer at a step: on the entry the step was for.
+    // A link that takes an entry's name after a save was staged makes that save fail, as a
+    // failed step would.
+    bool linked = false;
     const auto otherAt = [&](const Move &move, const QString &path) {
+        linked = linked || move.event == Event::Symlink;
         if (const std::optional<QString> entry = entryOfStep(root, path))
             lastEntry = *entry;
         other.act(move.event, lastEntry, entryOfPath(root, lastEntry));
     };
-    StepGate gate(root, otherAt);
+    StepGate gate(folders.values(), otherAt);
+    const QMetaObject::Connection news = QObject::connect(
+        &EntryWriter::instance(), &EntryWriter::outcomesReady, [&gate] { gate.nudge(); });
+    const auto disconnect = qScopeGuard([&] { QObject::disconnect(news); });
     gatePointer = &gate;
 
     // The writer is at work while a save of one of the run's entries is in flight.
-    const QStringList entries {entryPath(u"A"_qs, kFirstDay), entryPath(u"A"_qs, kFirstDay.addDays(1)),
-        entryPath(u"B"_qs, kFirstDay), entryPath(u"B"_qs, kFirstDay.addDays(1))};
+    const QStringList entries {entryPath(u"A"_qs, kFirstDay),
+        entryPath(u"A"_qs, kFirstDay.addDays(1)), entryPath(u"B"_qs, kFirstDay),
+        entryPath(u"B"_qs, kFirstDay.addDays(1))};
     const auto busy = [&] {
         return std::any_of(entries.begin(), entries.end(),
             [](const QString &path) { return isSavePending(path); });
@@ -119,9 +127,12 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
         const Event event = move.event;
         if (isOtherWriterEvent(event)) {
             if (path.isEmpty() && !person.isClosed())
-                other.act(event, person.shownPath(), person.shownEntry());
+                otherAt(move, person.shownPath());
             else
                 otherAt(move, path);
+        } else if (event == Event::RefuseSwaps) {
+            gatePointer->refuseSwaps();
+            second.refuseSwaps();
         } else if (isSecondEvent(event)) {
             second.act(event);
         } else if (event == Event::Close || event == Event::Terminate) {
@@ -155,8 +166,12 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     result.fired = gate.fired();
     result.unfired = int(gate.armed().size());
     result.notes << gate.notes();
+    for (const QString &message : person.messages())
+        result.notes << u"the person was shown: "_qs + message;
     result.violations << second.problems();
-    result.violations << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs).violations();
+    result.violations << Oracle(
+        history, folders, dataHome + u"/orlune/rescue"_qs, gate.failed() > 0 || linked)
+                             .violations();
     if (!m_keep)
         QDir(root).removeRecursively();
     return result;

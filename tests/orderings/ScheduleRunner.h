@@ -6,7 +6,9 @@
 #include <QStringList>
 
 // Runs one schedule in a fresh pair of diary folders and a rescue folder under the campaign's
-// folder (a tmpfs where there is one), then asks the oracle about the folders.
+// folder (a tmpfs where there is one), then asks the oracle about the folders. The entry writer
+// is the caller's, made once for the campaign as the program's start-up makes it: one thread for
+// all the runs costs far less than one each.
 class ScheduleRunner
 {
 public:

@@ -13,8 +13,7 @@ constexpr int kAnswerMs = 10000;
 SecondOrlune::SecondOrlune(History &history, const QString &program, const QString &diary,
     const History::Entry &entry, const QString &dataHome)
     : m_history(history), m_program(program), m_diary(diary), m_entry(entry), m_dataHome(dataHome)
-{
-}
+{ }
 
 SecondOrlune::~SecondOrlune()
 {
@@ -35,10 +34,11 @@ bool SecondOrlune::start()
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(m_program,
-        {m_diary, m_entry.date.toString(Qt::ISODate), QString::number(CharsToSave)});
+        {m_diary, m_entry.date.toString(Qt::ISODate), QString::number(CharsToSave),
+            m_swapsRefused ? u"refuse"_qs : u"swap"_qs});
     if (!m_process.waitForStarted(kAnswerMs)) {
-        m_problems << QStringLiteral("the second Orlune did not start: %1")
-                          .arg(m_process.errorString());
+        m_problems
+            << QStringLiteral("the second Orlune did not start: %1").arg(m_process.errorString());
         return false;
     }
     return ask("open").has_value();

@@ -21,6 +21,8 @@ public:
     SecondOrlune &operator=(const SecondOrlune &) = delete;
 
     void act(Event event);
+    // Its file system cannot swap names either (told before it starts).
+    void refuseSwaps() { m_swapsRefused = true; }
     // Closes it (if running) and waits for the process to end.
     void finish();
     // What went wrong with the process itself.
@@ -39,5 +41,6 @@ private:
     QProcess m_process;
     bool m_started = false;
     bool m_closed = false;
+    bool m_swapsRefused = false;
     QStringList m_problems;
 };

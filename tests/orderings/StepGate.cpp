@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-
 using FileFaults::Step;
 
 namespace {
@@ -17,10 +16,8 @@ bool needsTestThread(Event event)
 
 } // namespace
 
-StepGate::StepGate(const QString &diaryRoot, Action inlineAction)
-    : m_root(diaryRoot + u'/')
-    , m_inline(std::move(inlineAction))
-    , m_testThread(std::this_thread::get_id())
+StepGate::StepGate(const QStringList &diaries, Action inlineAction)
+    : m_roots(diaries), m_inline(std::move(inlineAction)), m_testThread(std::this_thread::get_id())
 {
     FileFaults::setHook([this](Step step, const QString &path) { return onStep(step, path); });
 }
@@ -48,6 +45,12 @@ int StepGate::fired() const
     return m_fired;
 }
 
+int StepGate::failed() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_failed;
+}
+
 QStringList StepGate::notes() const
 {
     const std::lock_guard lock(m_mutex);
@@ -56,7 +59,8 @@ QStringList StepGate::notes() const
 
 bool StepGate::counts(const QString &path) const
 {
-    return path.startsWith(m_root);
+    return std::any_of(m_roots.begin(), m_roots.end(),
+        [&](const QString &root) { return path.startsWith(root + u'/'); });
 }
 
 bool StepGate::onStep(Step step, const QString &path)
@@ -66,10 +70,10 @@ bool StepGate::onStep(Step step, const QString &path)
     // A replay can show every step the saves took.
     static const bool traced = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_TRACE");
     if (traced)
-        qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path.mid(m_root.size())));
+        qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path));
     std::unique_lock lock(m_mutex);
     const bool onTestThread = std::this_thread::get_id() == m_testThread;
-    bool fail = false;
+    bool fail = step == Step::Exchange && m_swapsRefused;
     // The moves armed at this step, in the schedule's order; those that need the test's thread
     // end the run here, and they and all after them wait at the step for it.
     QList<Move> here;
@@ -87,6 +91,8 @@ bool StepGate::onStep(Step step, const QString &path)
         ++m_fired;
         if (move.event == Event::Fail) {
             fail = true;
+            // A refused swap is no failure: the save takes the other way.
+            m_failed += step != Step::Exchange;
         } else if (move.event == Event::Slow) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -122,12 +128,12 @@ void StepGate::pauseHere(
     m_released = false;
 }
 
-bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atStep,
-    std::chrono::milliseconds timeout)
+bool StepGate::runWriter(
+    const std::function<bool()> &busy, const Handler &atStep, std::chrono::milliseconds timeout)
 {
-    // The writer takes well under a millisecond a save here, so looking often costs less than
-    // a thread that waits for it.
-    constexpr std::chrono::microseconds kLook {50};
+    // The writer says when a save is done; a save dropped for a newer one says nothing, so the
+    // writer is looked at now and then all the same.
+    constexpr std::chrono::microseconds kLook {500};
     auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -148,7 +154,12 @@ bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atSte
             continue;
         }
         lock.unlock();
-        const bool working = busy();
+        bool working = busy();
+        // Told before the writer lets go of the save: it does so within moments.
+        for (int spin = 0; working && m_nudged && spin < 100; ++spin) {
+            std::this_thread::yield();
+            working = busy();
+        }
         lock.lock();
         if (!working && !(m_waiting && !m_paused.isEmpty()))
             return true;
@@ -158,8 +169,23 @@ bool StepGate::runWriter(const std::function<bool()> &busy, const Handler &atSte
             m_changed.notify_all();
             return false;
         }
-        m_changed.wait_for(lock, kLook, [this] { return m_waiting && !m_paused.isEmpty(); });
+        m_changed.wait_for(
+            lock, kLook, [this] { return m_nudged || (m_waiting && !m_paused.isEmpty()); });
+        m_nudged = false;
     }
+}
+
+void StepGate::refuseSwaps()
+{
+    const std::lock_guard lock(m_mutex);
+    m_swapsRefused = true;
+}
+
+void StepGate::nudge()
+{
+    const std::lock_guard lock(m_mutex);
+    m_nudged = true;
+    m_changed.notify_all();
 }
 
 void StepGate::release()

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <condition_variable>
@@ -22,9 +23,9 @@ public:
     // Runs an event at once, on the calling thread; path: the file the step was for.
     using Action = std::function<void(const Move &move, const QString &path)>;
 
-    // diaryRoot: only steps on files under it count. inlineAction runs the other writer's
-    // events inside the hook.
-    StepGate(const QString &diaryRoot, Action inlineAction);
+    // diaries: only steps on files under these folders count (not the rescue folder's).
+    // inlineAction runs the other writer's events inside the hook.
+    StepGate(const QStringList &diaries, Action inlineAction);
     ~StepGate();
     StepGate(const StepGate &) = delete;
     StepGate &operator=(const StepGate &) = delete;
@@ -33,6 +34,8 @@ public:
     // Moves still armed (they met no step).
     QList<Move> armed() const;
     int fired() const;
+    // How many steps were made to fail.
+    int failed() const;
 
     // Lets the writer run until busy() is false: each time it waits at a step, atStep runs that
     // step's moves on this thread and the writer goes on. False when the writer neither
@@ -40,6 +43,10 @@ public:
     using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
     bool runWriter(const std::function<bool()> &busy, const Handler &atStep,
         std::chrono::milliseconds timeout);
+    // Every swap of names is refused from now on.
+    void refuseSwaps();
+    // The writer has news (any thread): runWriter looks again at once.
+    void nudge();
     // Lets a writer waiting at a step go on (before a move that waits for it).
     void release();
     // While held back, moves that need the test's thread stay armed: the test's thread is
@@ -51,9 +58,10 @@ public:
 private:
     bool onStep(FileFaults::Step step, const QString &path);
     bool counts(const QString &path) const;
-    void pauseHere(const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
+    void pauseHere(
+        const QList<Move> &moves, const QString &path, std::unique_lock<std::mutex> &lock);
 
-    QString m_root;
+    QStringList m_roots;
     Action m_inline;
     std::thread::id m_testThread;
 
@@ -65,6 +73,9 @@ private:
     bool m_waiting = false; // the writer waits at a step
     bool m_released = false;
     bool m_held = false;
+    bool m_nudged = false;
+    bool m_swapsRefused = false;
     int m_fired = 0;
+    int m_failed = 0;
     QStringList m_notes;
 };
