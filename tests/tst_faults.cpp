@@ -1,4 +1,5 @@
 #include "DiaryFixture.h"
+#include "WindowsLeft.h"
 #include "DiskSnapshot.h"
 #include "SavedNow.h"
 #include "storage/DiaryText.h"
@@ -67,7 +68,11 @@ class tst_Faults : public QObject
 
 private slots:
     void init();
-    void cleanup() { f.reset(); }
+    void cleanup()
+    {
+        f.reset();
+        VERIFY_NO_WINDOW_LEFT_OPEN();
+    }
 
     void failedEntrySaveKeepsOldFileAndText_data() { steps(); }
     void failedEntrySaveKeepsOldFileAndText();

@@ -1,4 +1,5 @@
 #include "DiaryFixture.h"
+#include "WindowsLeft.h"
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
@@ -53,6 +54,8 @@ class tst_MainForm : public QObject
     Q_OBJECT
 
 private slots:
+    // Each test's fixture is gone by now: a window still shown is one a test left open.
+    void cleanup() { VERIFY_NO_WINDOW_LEFT_OPEN(); }
     void firstRunOpensSettingsBeforeTheWindowIsShown();
     void showsTheFiveYearsOfToday();
     void layoutMatchesTheDesign();
