@@ -1,7 +1,7 @@
 #include "DiaryFixture.h"
-#include "WindowsLeft.h"
 #include "DiskSnapshot.h"
 #include "SavedNow.h"
+#include "WindowsLeft.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
