@@ -6,6 +6,7 @@
 #include "FuzzCheck.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/Settings.h"
 
@@ -16,6 +17,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    // One per input, so each input's saves are in place before the next begins.
+    EntryWriter writer;
     DiaryDir = fuzzFolder();
     const QString path = entryFilePath(2026, 12, 8);
     QDir().mkpath(yearFolderPath(2026));

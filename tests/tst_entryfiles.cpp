@@ -133,6 +133,8 @@ private slots:
     void keepsAVersionThatArrivesDuringTheSave();
     void recordMadeWithinATickIsCheckedByItsBytes();
     void symlinkedEntryIsResolvedOncePerSave();
+    void linkArrivingAfterStagingIsNeverReplaced_data();
+    void linkArrivingAfterStagingIsNeverReplaced();
     void keptVersionNeverReplacesAFile();
     void loadShowsTheTextOfASaveInFlight_data();
     void loadShowsTheTextOfASaveInFlight();
@@ -613,6 +615,15 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave_data()
         << Step::Link << u"rename"_qs << true << true << QStringList {u"arrived"_qs, u"first"_qs};
     QTest::newRow("deleted while its version is kept, no swap")
         << Step::Link << u"delete"_qs << true << true << QStringList();
+    // A kept version is a copy of what was looked at, whatever is written into the entry later.
+    QTest::newRow("rewritten in place once its version is kept, no swap")
+        << Step::Kept << u"in place"_qs << true << true
+        << QStringList {u"first"_qs, u"rewritten"_qs};
+    QTest::newRow("rewritten in place once looked at, no swap")
+        << Step::Looked << u"in place"_qs << true << true
+        << QStringList {u"first"_qs, u"rewritten"_qs};
+    QTest::newRow("touched once its version is kept, no swap")
+        << Step::Kept << u"touch"_qs << true << true << QStringList {u"first"_qs};
     // A second Orlune's clean-up must not take what the swap handed back for a crash's leftover.
     QTest::newRow("another process clears leftovers while the writer judges")
         << Step::Looked << u"clear"_qs << false << false << QStringList();
@@ -644,6 +655,10 @@ void tst_EntryFiles::keepsAVersionThatArrivesDuringTheSave()
             return false;
         if (action == u"rename")
             *actionFailed = !renameOver(path, "arrived");
+        else if (action == u"in place")
+            *actionFailed = !writeFile(path, "rewritten");
+        else if (action == u"touch")
+            *actionFailed = !setModified(path, {12345, 678});
         else if (action == u"delete")
             *actionFailed = !QFile::remove(path);
         else
@@ -716,6 +731,41 @@ void tst_EntryFiles::symlinkedEntryIsResolvedOncePerSave()
     QCOMPARE(keptCopies, QStringList {u"second"_qs});
 }
 
+// A symbolic link put where the entry was after the save was staged: the save fails rather than
+// replace it (a newer save may already be on its way through it), and the next one follows it.
+void tst_EntryFiles::linkArrivingAfterStagingIsNeverReplaced_data()
+{
+    QTest::addColumn<FileFaults::Step>("step");
+    QTest::newRow("before the flush") << FileFaults::Step::Sync;
+    QTest::newRow("right at the swap") << FileFaults::Step::Exchange;
+}
+
+void tst_EntryFiles::linkArrivingAfterStagingIsNeverReplaced()
+{
+    QFETCH(FileFaults::Step, step);
+    saveNow(u"mine"_qs, 2003, 1, 5);
+    const QString elsewhere = m_dir->filePath(u"elsewhere/other.txt"_qs);
+    WRITE_FILE(elsewhere, "other");
+    const QString path = entry();
+    auto linked = std::make_shared<std::atomic<bool>>(false);
+    FileFaults::setHook([=](FileFaults::Step s, const QString &p) {
+        if (s == step && p == path && !linked->exchange(true))
+            *linked = QFile::remove(path) && QFile::link(elsewhere, path);
+        return false;
+    });
+    QCOMPARE(messageOf([] { saveNow(u"typed"_qs, 2003, 1, 5); }),
+        u"ファイル "_qs + entry() + u" を作成できません"_qs);
+    QVERIFY(linked->load());
+    QVERIFY(QFileInfo(entry()).isSymLink());
+    QCOMPARE(readFile(elsewhere), QByteArray("other"));
+    FileFaults::setHook({});
+    const SavedNow saved = saveNow(u"typed"_qs, 2003, 1, 5);
+    QVERIFY(QFileInfo(entry()).isSymLink());
+    QCOMPARE(readFile(elsewhere), QByteArray("typed"));
+    QCOMPARE(readFile(saved.keptFile), QByteArray("other"));
+    QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
+}
+
 void tst_EntryFiles::keptVersionNeverReplacesAFile()
 {
     QVERIFY(QDir().mkdir(DiaryDir + u"/2003"_qs));
@@ -726,7 +776,7 @@ void tst_EntryFiles::keptVersionNeverReplacesAFile()
     const int fd = ::open(QFile::encodeName(entry()).constData(), O_RDONLY | O_CLOEXEC);
     QVERIFY(fd >= 0);
     const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    const QString kept = KeptVersion::keepOpen(fd, entry(), now);
+    const QString kept = KeptVersion::keepOpen(fd, std::nullopt, entry(), now);
     QCOMPARE(QFileInfo(kept).fileName(), u"0105.conflict-20261208-153012-2.txt"_qs);
     QCOMPARE(readFile(taken), QByteArray("kept before"));
     QCOMPARE(readFile(kept), QByteArray("other"));

@@ -80,6 +80,24 @@ bool EntryLedger::recordedWithinTick(const State &state)
     return state.recordedAt.tv_sec - state.modified.tv_sec <= kTimestampTickSeconds;
 }
 
+bool EntryLedger::sameState(const State &a, const State &b)
+{
+    return a.exists == b.exists && a.device == b.device && a.inode == b.inode && a.size == b.size
+        && sameTime(a.modified, b.modified) && sameTime(a.changed, b.changed)
+        && sameTime(a.recordedAt, b.recordedAt) && a.bytes == b.bytes;
+}
+
+void EntryLedger::refresh(
+    const QString &path, const State &judged, const struct stat &st, const QByteArray &bytes)
+{
+    const State state {
+        true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, now(), bytes};
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_states.find(path);
+    if (found != m_states.end() && sameState(*found, judged))
+        *found = state;
+}
+
 std::optional<EntryLedger::State> EntryLedger::known(const QString &path) const
 {
     const std::lock_guard lock(m_mutex);
@@ -126,7 +144,7 @@ EntryLedger::Look EntryLedger::look(const QString &path, const QString &file)
     Look found = judge(state, st, reader.fd());
     // Seen again now, a tick or more after it was written: its times alone tell from now on.
     if (found.standing == Standing::Seen && found.bytes)
-        rememberFile(path, st, *found.bytes);
+        refresh(path, *state, st, *found.bytes);
     return found;
 }
 

@@ -70,6 +70,11 @@ private:
         QByteArray bytes;
     };
     static bool sameFile(const State &state, const struct stat &st);
+    static bool sameState(const State &a, const State &b);
+    // Records st and bytes for path unless the record changed since it was judged (the writer's
+    // thread may have recorded a newer file meanwhile).
+    void refresh(
+        const QString &path, const State &judged, const struct stat &st, const QByteArray &bytes);
     static bool recordedWithinTick(const State &state);
     std::optional<State> known(const QString &path) const;
     Look judge(const std::optional<State> &state, const struct stat &st, int fd) const;

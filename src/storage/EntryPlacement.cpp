@@ -5,6 +5,8 @@
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
 #include "storage/KeptVersion.h"
+#include "storage/PaneCapacity.h"
+#include "storage/ReadFile.h"
 #include "storage/StagedFile.h"
 #include "storage/StorageMessages.h"
 
@@ -12,12 +14,14 @@
 #include <QFile>
 #include <QList>
 #include <QScopeGuard>
+#include <QStringList>
 #include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,18 +104,14 @@ public:
             ::lstat(native(path).constData(), &m_st);
         }
     }
-    // The status to judge it by: the swap itself changed its change time.
-    struct stat statusBeforeSwap() const
+    // Its status now: the swap changed its change time, so its bytes are compared with what
+    // the ledger remembers, on this thread, off the typing.
+    struct stat statusNow() const
     {
         struct stat now
         {
         };
-        if (m_fd < 0 || ::fstat(m_fd, &now) != 0)
-            return m_st;
-        if (now.st_size == m_st.st_size && now.st_mtim.tv_sec == m_st.st_mtim.tv_sec
-            && now.st_mtim.tv_nsec == m_st.st_mtim.tv_nsec)
-            now.st_ctim = m_st.st_ctim;
-        return now;
+        return m_fd >= 0 && ::fstat(m_fd, &now) == 0 ? now : m_st;
     }
 
 private:
@@ -134,16 +134,24 @@ bool isForeign(const EntryLedger::Look &look, const QByteArray &bytes)
     return look.standing == EntryLedger::Standing::Foreign && !(look.bytes && *look.bytes == bytes);
 }
 
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The change time too: a rewrite that restores the size and the modification time is seen.
 bool sameVersion(const struct stat &a, const struct stat &b)
 {
-    // Not the change time: keeping the version by a hard link changes it.
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
-        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+        && sameTime(a.st_mtim, b.st_mtim) && sameTime(a.st_ctim, b.st_ctim);
 }
 
 class Placement
 {
 public:
+    // What one attempt came to: the new text is the entry, or the entry changed meanwhile.
+    enum class Attempt { Again, Placed };
+
     Placement(const QString &entryPath, StagedFile &staged, const QByteArray &bytes)
         : m_entryPath(entryPath)
         , m_staged(staged)
@@ -161,8 +169,7 @@ public:
             for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
                 if (FileFaults::shouldFail(Step::Rename, m_faultPath))
                     return failed(StorageMessages::cannotCreate(m_entryPath));
-                const Step step = m_swaps ? trySwap() : tryLookKeepRename();
-                if (step == Step::Renamed)
+                if ((m_swaps ? trySwap() : tryLookKeepRename()) == Attempt::Placed)
                     return finish();
             }
         } catch (const Exception &error) {
@@ -172,63 +179,110 @@ public:
     }
 
 private:
-    // Gives Step::Renamed once the new text is the entry, anything else to try again.
-    Step trySwap()
+    Attempt trySwap()
     {
         HeldVersion held(m_target);
         if (held.state() == HeldVersion::State::Absent)
             return takeFreeName();
-        if (held.state() == HeldVersion::State::Link
-            || FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
-            // A symbolic link arrived there: it is kept as its bytes, without a swap.
+        // A folder or a device where the entry was is nothing to swap with.
+        if (held.state() == HeldVersion::State::Held && !S_ISREG(held.status().st_mode))
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        // A symbolic link arrived there since the save was staged (see arrivedAsLink).
+        if (held.state() == HeldVersion::State::Link)
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        if (FileFaults::shouldFail(Step::Exchange, m_faultPath)) {
             m_swaps = false;
-            return Step::Exchange;
+            return Attempt::Again;
         }
         if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
                 native(m_target).constData(), RENAME_EXCHANGE)
             != 0) {
             if (errno == ENOENT) // deleted meanwhile: simply absent
-                return Step::Exchange;
+                return Attempt::Again;
             if (refusedFlags(errno)) {
                 m_swaps = false;
-                return Step::Exchange;
+                return Attempt::Again;
             }
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         }
         m_staged.markRenamed();
         takeWrittenStatus();
+        // A symbolic link arrived at the very moment of the swap: as for one that arrived after
+        // staging, the save fails rather than replace it.
+        if (cameBackAsLink()) {
+            swapBack();
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        }
         held.holdInstead(m_staged.path());
         FileFaults::pause(Step::Looked, m_faultPath);
         const EntryLedger::Look look
-            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusBeforeSwap());
+            = EntryLedger::instance().lookAt(m_entryPath, held.fd(), held.statusNow());
         if (!isForeign(look, m_bytes)) {
             ::unlink(native(m_staged.path()).constData());
-            return Step::Renamed;
+            return Attempt::Placed;
         }
         try {
-            m_kept = KeptVersion::keepTemporary(
+            const QString kept = KeptVersion::keepTemporary(
                 m_staged.path(), held.fd(), m_target, QDateTime::currentDateTime());
+            if (!kept.isEmpty())
+                m_keptFiles.append(kept);
         } catch (const Exception &) {
             swapBack();
             throw;
         }
         FileFaults::pause(Step::Kept, m_faultPath);
-        return Step::Renamed;
+        return Attempt::Placed;
     }
 
     // Another writer's version could not be kept: it goes back to the entry's name, and the
-    // new text back under the temporary one, so nothing is replaced unkept.
+    // new text back under the temporary one, so nothing is replaced unkept. If another writer
+    // wrote into the new text's file while it was the entry, that file is kept as a version of
+    // its own (or left beside the entry, where the next save's clean-up keeps it).
     void swapBack()
     {
-        if (::renameat2(AT_FDCWD, native(m_staged.path()).constData(), AT_FDCWD,
-                native(m_target).constData(), RENAME_EXCHANGE)
-                == 0
-            && StagedFile::isNamed(m_staged.fd(), m_staged.path()))
+        const QByteArray temporary = native(m_staged.path());
+        const QByteArray entry = native(m_target);
+        if (::renameat2(
+                AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_EXCHANGE)
+            != 0) {
+            // The new text was deleted meanwhile: the other version takes the free name again.
+            if (errno == ENOENT)
+                ::renameat2(
+                    AT_FDCWD, temporary.constData(), AT_FDCWD, entry.constData(), RENAME_NOREPLACE);
+            return;
+        }
+        if (!StagedFile::isNamed(m_staged.fd(), m_staged.path()))
+            return;
+        if (stagedHoldsNewText()) {
             m_staged.markRenamed(false);
+            return;
+        }
+        try {
+            const QString kept = KeptVersion::keepTemporary(
+                m_staged.path(), m_staged.fd(), m_target, QDateTime::currentDateTime());
+            if (!kept.isEmpty())
+                m_keptFiles.append(kept);
+        } catch (const Exception &) {
+            // Left beside the entry: the next save's clean-up keeps it.
+        }
+    }
+
+    bool cameBackAsLink() const
+    {
+        struct stat st
+        {
+        };
+        return ::lstat(native(m_staged.path()).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    }
+
+    bool stagedHoldsNewText() const
+    {
+        return ::lseek(m_staged.fd(), 0, SEEK_SET) == 0
+            && ReadFile::readUpTo(m_staged.fd(), m_bytes.size()) == m_bytes;
     }
 
     // Nothing at the entry: the new text takes the name unless something took it meanwhile.
-    Step takeFreeName()
+    Attempt takeFreeName()
     {
         FileFaults::pause(Step::Looked, m_faultPath);
         const QByteArray from = native(m_staged.path());
@@ -237,7 +291,7 @@ private:
             == 0)
             return placed();
         if (errno == EEXIST)
-            return Step::Exchange;
+            return Attempt::Again;
         if (!refusedFlags(errno))
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         // A link never replaces a name either.
@@ -246,22 +300,24 @@ private:
             return placed();
         }
         if (errno == EEXIST)
-            return Step::Exchange;
+            return Attempt::Again;
         if (::rename(from.constData(), to.constData()) != 0)
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         return placed();
     }
 
-    Step placed()
+    Attempt placed()
     {
         m_staged.markRenamed();
         takeWrittenStatus();
-        return Step::Renamed;
+        return Attempt::Placed;
     }
 
     // Where names cannot be swapped: look, keep, look again, rename.
-    Step tryLookKeepRename()
+    Attempt tryLookKeepRename()
     {
+        if (arrivedAsLink())
+            throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const int fd
             = ::open(native(m_target).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0 && errno == ENOENT)
@@ -276,12 +332,18 @@ private:
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const EntryLedger::Look look = EntryLedger::instance().lookAt(m_entryPath, fd, before);
         FileFaults::pause(Step::Looked, m_faultPath);
-        if (isForeign(look, m_bytes) && !wasKept(before)) {
-            const QString kept = KeptVersion::keepOpen(fd, m_target, QDateTime::currentDateTime());
-            if (kept.isEmpty())
-                return Step::Exchange; // deleted meanwhile: look again
-            m_kept = kept;
-            m_keptVersions.append(before);
+        QString keptNow;
+        if (isForeign(look, m_bytes) && !wasKept(before, look.bytes)) {
+            // What was looked at is kept, even if the entry was written in place since; the look
+            // read all of it unless it was over a pane's capacity.
+            const bool whole = look.bytes && look.bytes->size() == before.st_size
+                && before.st_size <= kPaneCapacityBytes;
+            keptNow = KeptVersion::keepOpen(
+                fd, whole ? look.bytes : std::nullopt, m_target, QDateTime::currentDateTime());
+            if (keptNow.isEmpty())
+                return Attempt::Again; // deleted meanwhile: look again
+            m_keptFiles.append(keptNow);
+            m_keptVersions.append({before, look.bytes});
             FileFaults::pause(Step::Kept, m_faultPath);
         }
         // Looked at again right before the rename: a version that came meanwhile is kept first.
@@ -289,16 +351,47 @@ private:
         {
         };
         if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now))
-            return Step::Exchange;
-        if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0)
+            return Attempt::Again;
+        if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0) {
+            undoKeep(keptNow, before);
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
+        }
         return placed();
     }
 
-    bool wasKept(const struct stat &version) const
+    // The file this save was staged for became a symbolic link since: the save fails rather
+    // than replace the link, since a newer save may already be on its way through it; the next
+    // save follows the link.
+    bool arrivedAsLink() const
     {
-        return std::any_of(m_keptVersions.cbegin(), m_keptVersions.cend(),
-            [&](const struct stat &kept) { return sameVersion(kept, version); });
+        struct stat st
+        {
+        };
+        return ::lstat(native(m_target).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    }
+
+    // The rename failed while the entry still is the very file just kept: the copy goes, since
+    // the retry keeps it afresh.
+    void undoKeep(const QString &kept, const struct stat &version)
+    {
+        struct stat entry
+        {
+        };
+        if (kept.isEmpty() || ::stat(native(m_target).constData(), &entry) != 0
+            || !sameVersion(entry, version))
+            return;
+        ::unlink(native(kept).constData());
+        m_keptVersions.removeLast();
+        m_keptFiles.removeLast();
+    }
+
+    // This save kept that version already: the same bytes (only touched since), or the same
+    // file unchanged where its bytes could not be read.
+    bool wasKept(const struct stat &version, const std::optional<QByteArray> &bytes) const
+    {
+        return std::any_of(m_keptVersions.cbegin(), m_keptVersions.cend(), [&](const Kept &kept) {
+            return bytes && kept.bytes ? *bytes == *kept.bytes : sameVersion(kept.version, version);
+        });
     }
 
     void takeWrittenStatus() { m_haveWritten = ::fstat(m_staged.fd(), &m_written) == 0; }
@@ -310,11 +403,12 @@ private:
             EntryLedger::instance().rememberFile(m_entryPath, m_written, m_bytes);
         // The new name is only durable once the folder itself is on disk.
         if (!AtomicFile::syncFolder(m_staged.folder()))
-            return {m_kept, StorageMessages::writeError()};
-        return {m_kept, QString()};
+            return {keptFile(), StorageMessages::writeError()};
+        return {keptFile(), QString()};
     }
 
-    EntryPlacement::Placed failed(const QString &message) const { return {m_kept, message}; }
+    QString keptFile() const { return m_keptFiles.isEmpty() ? QString() : m_keptFiles.last(); }
+    EntryPlacement::Placed failed(const QString &message) const { return {keptFile(), message}; }
 
     const QString &m_entryPath;
     StagedFile &m_staged;
@@ -322,8 +416,14 @@ private:
     const QString m_target;
     const QString m_faultPath;
     bool m_swaps = true;
-    QString m_kept;
-    QList<struct stat> m_keptVersions;
+    // Every version kept by this save, the last one told in the outcome.
+    QStringList m_keptFiles;
+    struct Kept
+    {
+        struct stat version;
+        std::optional<QByteArray> bytes;
+    };
+    QList<Kept> m_keptVersions;
     struct stat m_written = {};
     bool m_haveWritten = false;
 };

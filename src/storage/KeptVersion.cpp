@@ -111,7 +111,8 @@ QString KeptVersion::nameFor(const QString &entryName, const QDateTime &now, int
     return name + u".txt"_qs;
 }
 
-QString KeptVersion::keepOpen(int fd, const QString &entryPath, const QDateTime &now)
+QString KeptVersion::keepOpen(int fd, const std::optional<QByteArray> &lookedAt,
+    const QString &entryPath, const QDateTime &now)
 {
     const QString kept = keepUnderFreeName(entryPath, now, [&](const QString &to) {
         struct stat st
@@ -122,19 +123,9 @@ QString KeptVersion::keepOpen(int fd, const QString &entryPath, const QDateTime 
         struct stat named
         {
         };
-        const bool present = ::lstat(native(entryPath).constData(), &named) == 0;
-        if (st.st_nlink == 0 && !present)
+        if (st.st_nlink == 0 && ::lstat(native(entryPath).constData(), &named) != 0)
             return Made::Gone;
-        // The entry's own name still holds it: linked as that very file, not as what a symbolic
-        // link names.
-        if (present && named.st_dev == st.st_dev && named.st_ino == st.st_ino) {
-            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-            const Made linked = made(::linkat(
-                AT_FDCWD, self.constData(), AT_FDCWD, native(to).constData(), AT_SYMLINK_FOLLOW));
-            if (linked == Made::Done || linked == Made::Taken)
-                return linked;
-        }
-        return copyBytes(bytesOf(fd), to);
+        return copyBytes(lookedAt ? lookedAt : bytesOf(fd), to);
     });
     if (!kept.isEmpty() && !AtomicFile::syncFolder(QFileInfo(kept).absolutePath()))
         throw Exception(StorageMessages::cannotCreate(kept));
