@@ -77,9 +77,15 @@ struct OpenFinding
 
 const QList<OpenFinding> &openFindings()
 {
-    // None open now. An entry names the finding and recognises the schedules it breaks, e.g.
-    // {"…", [](const Schedule &, const QStringList &violations) { … }}.
-    static const QList<OpenFinding> open;
+    static const QList<OpenFinding> open {
+        {"a version renamed over the entry after the swap, then a failed keep: the swap undone "
+         "leaves it under the temporary name",
+            [](const Schedule &schedule, const QStringList &violations) {
+                return !violations.isEmpty() && schedule.text().contains(u"Fail@Link"_qs)
+                    && std::all_of(violations.begin(), violations.end(),
+                        [](const QString &v) { return v.startsWith(u"lost: other writer"_qs); });
+            }},
+    };
     return open;
 }
 
@@ -238,6 +244,9 @@ void tst_Orderings::foundOrderingsStayFixed_data()
         "SaveKey");
     row("a link arriving at the swap, a failed keep and a write into the new text",
         "absent: Symlink@Exchange SaveKey RenameOver Fail@Link WriteInPlace@Link SaveKey Close");
+    row("a version renamed over after the swap, then a failed keep",
+        "foreign: ChangeFolder@Looked RenameOver@Looked Leave Close@Renamed Fail@Link Slow@Sync "
+        "SaveKey Type@Looked SaveKey");
     row("a save at the interval", "absent: SaveKey Close");
 }
 
