@@ -222,16 +222,29 @@ private:
             return Attempt::Placed;
         }
         try {
-            const QString kept = KeptVersion::keepTemporary(
-                m_staged.path(), held.fd(), m_target, QDateTime::currentDateTime());
-            if (!kept.isEmpty())
-                m_keptFiles.append(kept);
+            keepReturned(held.fd());
         } catch (const Exception &) {
+            // A newer version took the entry's name since the swap (it saw the new text): it
+            // stays the entry, and what came back is tried once more, else left beside it for
+            // the next save's clean-up.
+            if (!StagedFile::isNamed(m_staged.fd(), m_target)) {
+                keepReturned(held.fd());
+                FileFaults::pause(Step::Kept, m_faultPath);
+                return Attempt::Placed;
+            }
             swapBack();
             throw;
         }
         FileFaults::pause(Step::Kept, m_faultPath);
         return Attempt::Placed;
+    }
+
+    void keepReturned(int fd)
+    {
+        const QString kept = KeptVersion::keepTemporary(
+            m_staged.path(), fd, m_target, QDateTime::currentDateTime());
+        if (!kept.isEmpty())
+            m_keptFiles.append(kept);
     }
 
     // Another writer's version could not be kept: it goes back to the entry's name, and the
