@@ -238,6 +238,9 @@ void tst_Orderings::foundOrderingsStayFixed_data()
         "SaveKey");
     row("a link arriving at the swap, a failed keep and a write into the new text",
         "absent: Symlink@Exchange SaveKey RenameOver Fail@Link WriteInPlace@Link SaveKey Close");
+    row("a version renamed over after the swap, then a failed keep",
+        "foreign: ChangeFolder@Looked RenameOver@Looked Leave Close@Renamed Fail@Link Slow@Sync "
+        "SaveKey Type@Looked SaveKey");
     row("a save at the interval", "absent: SaveKey Close");
 }
 

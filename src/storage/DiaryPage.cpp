@@ -640,14 +640,17 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
         }
     }
     try {
-        // Those that failed again are listed still, and rescued with the others below.
-        for (const Unsaved &unsaved : retryFailed(typing)) {
-            if (unsaved.error.isEmpty())
-                lost << unsaved;
+        // Those that failed again are listed still, and rescued with the others below. A save
+        // that fails while the writer is waited for gets the one retry a close would give it.
+        for (const bool beside : {typing, false}) {
+            for (const Unsaved &unsaved : retryFailed(beside)) {
+                if (unsaved.error.isEmpty())
+                    lost << unsaved;
+            }
+            EntryWriter::instance().waitForAll();
+            QStringList errors;
+            noteWriterOutcomes(errors);
         }
-        EntryWriter::instance().waitForAll();
-        QStringList errors;
-        noteWriterOutcomes(errors);
     } catch (...) {
         // Nothing more can be learnt of the writer; what is known to have failed is rescued.
     }
