@@ -23,8 +23,9 @@
 //
 // Environment: ORLUNE_ORDERINGS_SCHEDULE="seen: Type RenameOver@Looked SaveKey Close" replays
 // one schedule (and keeps its folders, printed); ORLUNE_ORDERINGS_SEED fixes the random
-// schedules' seed; ORLUNE_ORDERINGS_SCHEDULES sets how many single-process schedules run in all
-// (10,000 by default; a longer campaign asks for more); ORLUNE_ORDERINGS_REPORT names a file
+// schedules' seed (fixed by default, drawn afresh when more schedules are asked for);
+// ORLUNE_ORDERINGS_SCHEDULES sets how many single-process schedules run in all (10,000 by
+// default; a longer campaign asks for more); ORLUNE_ORDERINGS_REPORT names a file
 // that receives every failing schedule.
 class tst_Orderings : public QObject
 {
@@ -271,9 +272,14 @@ void tst_Orderings::randomSchedulesFromSeed()
     const int left = schedulesAsked() - int(Schedule::pairs().size());
     if (left <= 0)
         QSKIP("the pairs took every schedule asked for");
+    // The bounded run takes the same schedules every time, so a test run never fails on a
+    // schedule nobody has seen; a longer run asks for more and draws a seed of its own.
+    constexpr quint32 kBoundedSeed = 20261209;
     const quint32 seed = qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_SEED")
         ? quint32(qEnvironmentVariableIntValue("ORLUNE_ORDERINGS_SEED"))
-        : QRandomGenerator::system()->generate();
+        : qEnvironmentVariableIsSet("ORLUNE_ORDERINGS_SCHEDULES")
+        ? QRandomGenerator::system()->generate()
+        : kBoundedSeed;
     qInfo("seed %u: replay with ORLUNE_ORDERINGS_SEED=%u ORLUNE_ORDERINGS_SCHEDULES=%d", seed, seed,
         schedulesAsked());
     QRandomGenerator random(seed);
