@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QThread>
 #include <QTimer>
@@ -33,13 +32,6 @@ public:
 private:
     QString m_text;
 };
-
-QString messageOf(const std::exception &error)
-{
-    if (const auto *own = dynamic_cast<const Exception *>(&error))
-        return own->message();
-    return QString::fromLocal8Bit(error.what());
-}
 
 // The diary folder an entry file lies in (its year folder's parent).
 QString folderOfEntry(const QString &path)
@@ -122,7 +114,7 @@ void DiaryPage::keepTyping(QStringList &errors)
     try {
         saveToday(text);
     } catch (const std::exception &error) {
-        errors << messageOf(error);
+        errors << errorMessageOf(error);
         remember(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
     }
 }
@@ -141,7 +133,7 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
             try {
                 loadPane(i);
             } catch (const std::exception &error) {
-                errors << messageOf(error);
+                errors << errorMessageOf(error);
                 // A failing pane 0 stays empty and shut; from another pane on, the page keeps
                 // what it showed, as an interrupted load always has.
                 if (i > 0)
@@ -273,18 +265,11 @@ void DiaryPage::saveToday(const QString &text)
 
 bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
 {
-    // The save reads the folder from the setting; a folder chosen meanwhile stays chosen.
-    const QString target = folder; // folder may be the setting itself
-    const QString chosen = std::exchange(DiaryDir, target);
-    const auto restore = qScopeGuard([&] {
-        if (DiaryDir == target)
-            DiaryDir = chosen;
-    });
     // Handed to the entry writer counts as on disk, unless the writer reports otherwise.
-    const SavedEntry saved = saveCurrentEntry(text, date.year(), date.month(), date.day());
+    const SavedEntry saved = saveEntryIn(folder, text, date.year(), date.month(), date.day());
     if (!saved.onDisk)
         return false;
-    const QString path = entryPathOf(date);
+    const QString path = entryFilePathIn(folder, date.year(), date.month(), date.day());
     remember(Unsaved {date, path, text, false, QString(), folder});
     return true;
 }
@@ -428,7 +413,7 @@ void DiaryPage::followDue()
     try {
         followChangesElsewhere();
     } catch (const std::exception &error) {
-        emit followFailed(messageOf(error));
+        emit followFailed(errorMessageOf(error));
     }
 }
 
@@ -508,7 +493,8 @@ void DiaryPage::folderAboutToChange()
         saveToday(text);
     } catch (const std::exception &error) {
         // The typing stays this folder's: retried here, never taken to the next one.
-        remember(Unsaved {m_date, entryPathOf(m_date), text, true, messageOf(error), DiaryDir});
+        remember(
+            Unsaved {m_date, entryPathOf(m_date), text, true, errorMessageOf(error), DiaryDir});
         m_todayOnDisk = text;
         throw;
     }
@@ -542,7 +528,7 @@ void DiaryPage::close()
         try {
             saveToday(today().text());
         } catch (const std::exception &error) {
-            errors << messageOf(error);
+            errors << errorMessageOf(error);
         }
     }
     QList<Unsaved> lost = retryFailed(typing);
@@ -590,7 +576,7 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
                 if (retry(unsaved))
                     continue;
             } catch (const std::exception &error) {
-                unsaved.error = messageOf(error);
+                unsaved.error = errorMessageOf(error);
                 remember(unsaved);
                 lost << unsaved;
                 continue;
@@ -636,7 +622,8 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
         try {
             save(m_date, today().text(), DiaryDir);
         } catch (const std::exception &error) {
-            lost << Unsaved {m_date, m_paths[0], today().text(), true, messageOf(error), DiaryDir};
+            lost << Unsaved {
+                m_date, m_paths[0], today().text(), true, errorMessageOf(error), DiaryDir};
         }
     }
     try {
@@ -674,7 +661,7 @@ QList<DiaryPage::Rescue> DiaryPage::rescue(const QList<Unsaved> &lost)
                 rescued.file = writeRescueFile(unsaved.text, unsaved.date, now);
             } catch (const std::exception &error) {
                 if (attempt > 0)
-                    rescued.error += QLatin1Char('\n') + messageOf(error);
+                    rescued.error += QLatin1Char('\n') + errorMessageOf(error);
             } catch (...) { }
         }
         rescues << rescued;

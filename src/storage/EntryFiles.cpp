@@ -138,12 +138,22 @@ void loadPendingText(TextPane &pane, const QString &path, const QByteArray &byte
 
 QString yearFolderPath(int year)
 {
-    return DiaryDir + u'/' + QString::number(year);
+    return yearFolderPathIn(DiaryDir, year);
 }
 
 QString entryFilePath(int year, int month, int day)
 {
-    return yearFolderPath(year) + u'/' + twoDigits(month) + twoDigits(day) + u".txt"_qs;
+    return entryFilePathIn(DiaryDir, year, month, day);
+}
+
+QString yearFolderPathIn(const QString &folder, int year)
+{
+    return folder + u'/' + QString::number(year);
+}
+
+QString entryFilePathIn(const QString &folder, int year, int month, int day)
+{
+    return yearFolderPathIn(folder, year) + u'/' + twoDigits(month) + twoDigits(day) + u".txt"_qs;
 }
 
 void loadEntryFile(TextPane &pane, const QString &path)
@@ -201,13 +211,18 @@ bool isReadOnlyFile(const QString &path)
 
 SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
 {
+    return saveEntryIn(DiaryDir, text, year, month, day);
+}
+
+SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int month, int day)
+{
     if (text.isEmpty())
         return {};
     // An empty diary folder would put the year folder at the file system's root.
-    if (DiaryDir.isEmpty())
+    if (folder.isEmpty())
         throw Exception(StorageMessages::cannotCreateDirectory());
-    makeYearFolder(yearFolderPath(year));
-    const QString path = entryFilePath(year, month, day);
+    makeYearFolder(yearFolderPathIn(folder, year));
+    const QString path = entryFilePathIn(folder, year, month, day);
     // A read-only or held entry is never replaced; the save ends quietly, as for a file that
     // cannot be deleted.
     if (isHeld(path) || isReadOnlyFile(path))

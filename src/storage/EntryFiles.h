@@ -8,6 +8,9 @@ class TextPane;
 
 QString yearFolderPath(int year);
 QString entryFilePath(int year, int month, int day);
+// The same paths under a diary folder other than the setting's.
+QString yearFolderPathIn(const QString &folder, int year);
+QString entryFilePathIn(const QString &folder, int year, int month, int day);
 
 // Reads the file into the pane (line breaks normalised); no notification when the text is equal.
 // An entry with a save in flight shows the text being saved.
@@ -31,3 +34,5 @@ struct SavedEntry
 // or a save in flight does. The new text is written to a temporary file here; the entry writer
 // flushes it and puts it in place.
 SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day);
+// The same save into the diary folder named, whatever the setting says.
+SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int month, int day);

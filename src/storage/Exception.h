@@ -17,3 +17,11 @@ private:
     QString m_message;
     QByteArray m_utf8;
 };
+
+// The message of any error: ours carries it, anything else says it in the locale's encoding.
+inline QString errorMessageOf(const std::exception &error)
+{
+    if (const auto *ours = dynamic_cast<const Exception *>(&error))
+        return ours->message();
+    return QString::fromLocal8Bit(error.what());
+}

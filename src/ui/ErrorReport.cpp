@@ -21,13 +21,6 @@ QString errorReportText(const QString &message)
     return message;
 }
 
-QString errorMessageOf(const std::exception &error)
-{
-    if (const auto *ours = dynamic_cast<const Exception *>(&error))
-        return ours->message();
-    return QString::fromLocal8Bit(error.what());
-}
-
 void reportError(QWidget *parent, const QString &message)
 {
     Prompter::current().error(parent, errorReportTitle(), errorReportText(message));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/Exception.h"
+
 #include <QString>
 
 #include <exception>
@@ -11,7 +13,6 @@ class QWidget;
 // executable, with the error icon and one OK button.
 QString errorReportTitle();
 QString errorReportText(const QString &message);
-QString errorMessageOf(const std::exception &error);
 void reportError(QWidget *parent, const QString &message);
 
 // The boundary where Qt calls into our code: no exception ever unwinds through a Qt frame.
