@@ -66,6 +66,12 @@ int main(int argc, char *argv[])
     QMetaObject::invokeMethod(
         &frmMain, [&frmMain] { frmMain.announceRescueFiles(); }, Qt::QueuedConnection);
     const int code = app.exec();
+    // A termination gives a writer stuck on a disk that stopped answering a few seconds, after
+    // keeping every text it held in a rescue file; waiting for it here would last for ever.
+    if (!entryWriter.isIdle()) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     // Qt 6.4's Wayland platform can wait forever for its event thread while it disconnects
     // from the compositor, which would leave the program running after its window closed.
     // Everything is saved once the loop has ended, so the process ends here.

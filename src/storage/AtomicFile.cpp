@@ -1,26 +1,20 @@
 #include "AtomicFile.h"
 
 #include "storage/FileFaults.h"
+#include "storage/FilePrimitives.h"
 #include "storage/Leftovers.h"
-#include "storage/NewFile.h"
 #include "storage/StagedFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using FileFaults::Step;
+using FilePrimitives::native;
 
 namespace {
-
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
 
 mode_t umaskMode()
 {
@@ -59,7 +53,7 @@ AtomicFile::Result stageAt(const QString &path, const QString &target, QByteArra
     auto temp = std::make_unique<StagedFile>(target, path);
     if (!temp->isOpen())
         return AtomicFile::Result::CreateFailed;
-    if (!NewFile::writeAll(temp->fd(), bytes, path) || ::fchmod(temp->fd(), mode) != 0)
+    if (!FilePrimitives::writeAll(temp->fd(), bytes, path) || ::fchmod(temp->fd(), mode) != 0)
         return AtomicFile::Result::WriteFailed;
     staged = std::move(temp);
     return AtomicFile::Result::Done;
@@ -77,8 +71,8 @@ AtomicFile::Result commit(StagedFile &staged)
         return AtomicFile::Result::CreateFailed;
     staged.markRenamed();
     // The rename is only durable once the folder itself is on disk.
-    return AtomicFile::syncFolder(staged.folder()) ? AtomicFile::Result::Done
-                                                   : AtomicFile::Result::WriteFailed;
+    return FilePrimitives::syncFolder(staged.folder()) ? AtomicFile::Result::Done
+                                                       : AtomicFile::Result::WriteFailed;
 }
 
 } // namespace
@@ -91,18 +85,6 @@ void AtomicFile::clearEntryLeftovers(const QString &path)
 bool AtomicFile::isTemporaryName(const QString &fileName)
 {
     return StagedFile::isTemporaryName(fileName);
-}
-
-bool AtomicFile::syncFolder(const QString &folder)
-{
-    if (FileFaults::shouldFail(Step::Sync, folder))
-        return false;
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = FileFaults::flush(fd) || errno == EINVAL || errno == ENOTSUP;
-    ::close(fd);
-    return ok;
 }
 
 AtomicFile::Result AtomicFile::replace(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/FilePrimitives.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -13,27 +15,24 @@ class StagedFile;
 // created exclusively, mode 0600), written, synced, renamed over the target, folder synced.
 // A replaced file keeps its mode; a symbolic link is written through to the file it names.
 // Leftover temporaries of the same target, from a crash, are cleared first (see Leftovers).
-class AtomicFile
-{
-public:
-    enum class Result { Done, CreateFailed, WriteFailed };
+namespace AtomicFile {
 
-    // newFileMode is applied to a file that did not exist; kUmaskMode means 0666 less the umask.
-    static constexpr mode_t kUmaskMode = mode_t(-1);
-    static Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode);
+using Result = FilePrimitives::Result;
 
-    // The first half of an entry's save, for a caller that puts it in place on another thread
-    // (see EntryPlacement): writes the content under a temporary name beside the file that path
-    // names now (symbolic links followed, once: every later step uses that file), nothing
-    // flushed yet, the target untouched. The entry's leftovers are cleared first.
-    static Result stage(const QString &path, QByteArrayView bytes, mode_t newFileMode,
-        std::unique_ptr<StagedFile> &staged);
-    // Clears what a crash left beside an entry (stage does this itself).
-    static void clearEntryLeftovers(const QString &path);
+// newFileMode is applied to a file that did not exist; kUmaskMode means 0666 less the umask.
+constexpr mode_t kUmaskMode = mode_t(-1);
+Result replace(const QString &path, QByteArrayView bytes, mode_t newFileMode);
 
-    // True when name is one of our temporaries, so that listings can skip it.
-    static bool isTemporaryName(const QString &fileName);
+// The first half of an entry's save, for a caller that puts it in place on another thread
+// (see EntryPlacement): writes the content under a temporary name beside the file that path
+// names now (symbolic links followed, once: every later step uses that file), nothing
+// flushed yet, the target untouched. The entry's leftovers are cleared first.
+Result stage(const QString &path, QByteArrayView bytes, mode_t newFileMode,
+    std::unique_ptr<StagedFile> &staged);
+// Clears what a crash left beside an entry (stage does this itself).
+void clearEntryLeftovers(const QString &path);
 
-    // fsync of a folder; file systems that cannot sync folders count as success.
-    static bool syncFolder(const QString &folder);
-};
+// True when name is one of our temporaries, so that listings can skip it.
+bool isTemporaryName(const QString &fileName);
+
+} // namespace AtomicFile

@@ -7,9 +7,11 @@
 #include "storage/Exception.h"
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
+#include "storage/StorageMessages.h"
 #include "storage/TextPane.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -17,6 +19,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -532,14 +535,13 @@ void DiaryPage::close()
         }
     }
     QList<Unsaved> lost = retryFailed(typing);
-    EntryWriter::instance().waitForAll();
-    noteWriterOutcomes(errors);
     // Those that failed again stay listed for the next try.
     for (const Unsaved &unsaved : std::as_const(lost)) {
         if (!unsaved.error.isEmpty())
             errors << unsaved.error;
     }
-    // What no entry can take: kept where the person is told of it at the next start.
+    // What no entry can take: kept where the person is told of it at the next start, before
+    // anything waits on the disk.
     lost.removeIf([](const Unsaved &unsaved) { return !unsaved.error.isEmpty(); });
     const QList<Rescue> rescued = rescue(lost);
     for (qsizetype i = 0; i < rescued.size(); ++i) {
@@ -548,15 +550,49 @@ void DiaryPage::close()
         errors << rescued[i].error;
         remember(lost[i]);
     }
+    // The texts in flight stay listed (and the typing in the pane) until the writer answers.
+    if (!EntryWriter::instance().waitForAll(std::chrono::milliseconds(kCloseWaitMs)))
+        errors << StorageMessages::writerNotAnsweringOnClose();
+    noteWriterOutcomes(errors);
     if (!errors.isEmpty())
         raise(errors);
 }
 
 void DiaryPage::settleWriter()
 {
-    EntryWriter::instance().waitForAll();
+    if (!EntryWriter::instance().waitForAll(std::chrono::milliseconds(kCloseWaitMs)))
+        throw Exception(StorageMessages::writerNotAnsweringOnClose());
     QStringList retried;
     noteWriterOutcomes(retried);
+}
+
+bool DiaryPage::settleWriterBy(const QDeadlineTimer &deadline) noexcept
+{
+    try {
+        const bool answered = EntryWriter::instance().waitForAll(
+            std::chrono::milliseconds(deadline.remainingTime()));
+        QStringList errors;
+        noteWriterOutcomes(errors);
+        return answered;
+    } catch (...) {
+        // Nothing more can be learnt of the writer; what is not known to be on disk stays
+        // rescued.
+        return false;
+    }
+}
+
+QList<DiaryPage::Unsaved> DiaryPage::notKnownOnDisk() const
+{
+    const bool typing = hasUnsavedTyping();
+    QList<Unsaved> texts;
+    if (typing)
+        texts << Unsaved {m_date, m_paths[0], today().text(), false, QString(), DiaryDir};
+    for (const Unsaved &unsaved : m_unsaved) {
+        // The typing holds everything of a save of its entry still on its way.
+        if (unsaved.failed || !typing || unsaved.path != m_paths[0])
+            texts << unsaved;
+    }
+    return texts;
 }
 
 QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
@@ -610,14 +646,21 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
 {
     assertThread();
     m_followTimer->stop();
-    try {
-        settleWriter();
-    } catch (...) {
-        // What the writer met is asked again below.
-    }
     m_terminating = true;
+    const QDeadlineTimer deadline(kTerminationWaitMs);
+    // Written before anything waits on the diary's disk, which may never answer again: the
+    // session kills the program soon after asking it to end.
+    QList<Unsaved> insured;
+    try {
+        QStringList known;
+        noteWriterOutcomes(known);
+        insured = notKnownOnDisk();
+    } catch (...) { }
+    const QList<Rescue> insurance = rescue(insured);
     QList<Unsaved> lost;
-    const bool typing = hasUnsavedTyping();
+    // A writer that does not answer takes no more saves: what it holds is not known on disk.
+    const bool answered = settleWriterBy(deadline);
+    const bool typing = answered && hasUnsavedTyping();
     if (typing) {
         try {
             save(m_date, today().text(), DiaryDir);
@@ -626,27 +669,64 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
                 m_date, m_paths[0], today().text(), true, errorMessageOf(error), DiaryDir};
         }
     }
+    bool settled = answered;
     try {
         // Those that failed again are listed still, and rescued with the others below. A save
         // that fails while the writer is waited for gets the one retry a close would give it.
         for (const bool beside : {typing, false}) {
+            if (!settled)
+                break;
             for (const Unsaved &unsaved : retryFailed(beside)) {
                 if (unsaved.error.isEmpty())
                     lost << unsaved;
             }
-            EntryWriter::instance().waitForAll();
-            QStringList errors;
-            noteWriterOutcomes(errors);
+            settled = settleWriterBy(deadline);
         }
     } catch (...) {
         // Nothing more can be learnt of the writer; what is known to have failed is rescued.
     }
-    for (const Unsaved &unsaved : std::as_const(m_unsaved)) {
-        if (unsaved.failed)
-            lost << unsaved;
+    const bool typingLost = !answered && hasUnsavedTyping();
+    if (typingLost)
+        lost << Unsaved {m_date, m_paths[0], today().text(), true,
+            StorageMessages::writerNotAnswering(), DiaryDir};
+    for (Unsaved &unsaved : m_unsaved) {
+        // A save still in the writer's hands is not known to be on disk, unless the typing
+        // holds all of it.
+        if (!unsaved.failed && (settled || (typingLost && unsaved.path == m_paths[0])))
+            continue;
+        if (!unsaved.failed)
+            unsaved.error = StorageMessages::writerNotAnswering();
+        lost << unsaved;
     }
     m_unsaved.clear();
-    return rescue(lost);
+    return keepRescues(lost, insured, insurance);
+}
+
+QList<DiaryPage::Rescue> DiaryPage::keepRescues(
+    const QList<Unsaved> &lost, const QList<Unsaved> &insured, const QList<Rescue> &rescued)
+{
+    QList<bool> used(insured.size(), false);
+    QList<Unsaved> unrescued;
+    QList<Rescue> rescues;
+    for (const Unsaved &unsaved : lost) {
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < insured.size() && found < 0; ++i) {
+            if (!used[i] && !rescued[i].file.isEmpty() && insured[i].date == unsaved.date
+                && insured[i].path == unsaved.path && insured[i].text == unsaved.text)
+                found = i;
+        }
+        if (found < 0) {
+            unrescued << unsaved;
+            continue;
+        }
+        used[found] = true;
+        rescues << Rescue {unsaved.date, rescued[found].file, unsaved.error};
+    }
+    for (qsizetype i = 0; i < insured.size(); ++i) {
+        if (!used[i] && !rescued[i].file.isEmpty())
+            removeRescueFile(rescued[i].file);
+    }
+    return rescues + rescue(unrescued);
 }
 
 QList<DiaryPage::Rescue> DiaryPage::rescue(const QList<Unsaved> &lost)

@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 
+class QDeadlineTimer;
 class QFileSystemWatcher;
 class QTimer;
 class TextPane;
@@ -30,6 +31,12 @@ public:
     static constexpr int kFollowDelayMs = 300;
     // A version kept while the person types is told of once the typing pauses.
     static constexpr int kNoticeDelayMs = 2000;
+    // A close waits this long for the entry writer (a share that stopped answering holds a
+    // flush for ever) before telling the person that the text is not on disk.
+    static constexpr int kCloseWaitMs = 5000;
+    // A termination waits this long for it, after every text not known to be on disk is in a
+    // rescue file: a session's end kills the program a few seconds after asking it to end.
+    static constexpr int kTerminationWaitMs = 3000;
 
     // A text that a termination could not save, and the rescue file that holds it.
     struct Rescue
@@ -76,11 +83,13 @@ public:
     // An ordinary close: waits for the entry writer, saves pane 0, retries every failed save of
     // any day (in the folder it was written for while that one is usable), waits again and
     // throws what still fails (the caller keeps the window open). A failed text of the shown
-    // day beside other typing there, or one its entry refuses, goes to a rescue file.
+    // day beside other typing there, or one its entry refuses, goes to a rescue file. A writer
+    // that does not finish within kCloseWaitMs makes it throw too: nothing is known on disk.
     void close();
-    // A termination: never throws, never waits for a person (it waits for the entry writer).
-    // Saves what it can, as close does; each text that cannot be saved goes to a rescue file
-    // under its own date.
+    // A termination: never throws, never waits for a person. Every text not known to be on
+    // disk goes to a rescue file under its own date first; then it saves what it can, as close
+    // does, waiting at most kTerminationWaitMs for the entry writer, and keeps the rescue files
+    // of the texts that did not reach their entries (the others are removed again).
     QList<Rescue> terminate() noexcept;
     // Takes what the entry writer met since last asked: kept versions become notices, failed
     // saves are remembered per day. Throws the failures' messages (one line each).
@@ -139,6 +148,12 @@ private:
     // those of the shown day when pane 0 holds other typing.
     QList<Unsaved> retryFailed(bool todayTyping);
     void settleWriter();
+    // Texts not known to be on disk: pane 0's typing, failed saves and saves in flight (one of
+    // the shown day's entry is overtaken by the typing).
+    QList<Unsaved> notKnownOnDisk() const;
+    // Takes the outcomes of a termination's saves, waiting until deadline at most; false when
+    // the writer did not finish by then.
+    bool settleWriterBy(const QDeadlineTimer &deadline) noexcept;
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
     void noteKeptVersion(const QString &entry, const QString &kept);
@@ -149,6 +164,10 @@ private:
     qsizetype unsavedIndex(const QString &path) const;
     qsizetype failedIndex(const QDate &date) const;
     static QList<Rescue> rescue(const QList<Unsaved> &lost);
+    // The rescues of lost, reusing those written for them beforehand (insured, rescued
+    // element for element); the others of those are removed, their texts being on disk.
+    static QList<Rescue> keepRescues(
+        const QList<Unsaved> &lost, const QList<Unsaved> &insured, const QList<Rescue> &rescued);
 
     std::array<TextPane *, kPaneCount> m_panes;
     QDate m_date;

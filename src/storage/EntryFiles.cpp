@@ -5,7 +5,6 @@
 #include "storage/EntryLedger.h"
 #include "storage/EntryWriter.h"
 #include "storage/Exception.h"
-#include "storage/FileFaults.h"
 #include "storage/ReadFile.h"
 #include "storage/Settings.h"
 #include "storage/StagedFile.h"
@@ -16,13 +15,10 @@
 #include <QFileInfo>
 #include <QList>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-
-using FileFaults::Step;
 
 namespace {
 
@@ -87,16 +83,6 @@ bool isHeld(const QString &path)
 QString twoDigits(int value)
 {
     return (u"00"_qs + QString::number(value)).right(2);
-}
-
-void makeYearFolder(const QString &folder)
-{
-    if (QFileInfo(folder).isDir())
-        return;
-    if (FileFaults::shouldFail(Step::MakeDir, folder)
-        || ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0
-        || !AtomicFile::syncFolder(QFileInfo(folder).absolutePath()))
-        throw Exception(StorageMessages::cannotCreateDirectory());
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
@@ -221,7 +207,6 @@ SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int
     // An empty diary folder would put the year folder at the file system's root.
     if (folder.isEmpty())
         throw Exception(StorageMessages::cannotCreateDirectory());
-    makeYearFolder(yearFolderPathIn(folder, year));
     const QString path = entryFilePathIn(folder, year, month, day);
     // A read-only or held entry is never replaced; the save ends quietly, as for a file that
     // cannot be deleted.
@@ -232,8 +217,14 @@ SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int
     const std::optional<QByteArray> pending = writer.pendingBytes(path);
     if (pending ? *pending == bytes : entryHolds(path, bytes))
         return {true};
-    // Everything that can fail visibly happens here, on the keystroke; the flush and the rename
-    // follow on the writer's thread.
+    // The first save of a year: the writer makes the year folder (mode 0700) and flushes it
+    // beside the typing, and stages the text there; a failure comes as its outcome.
+    if (!QFileInfo(yearFolderPathIn(folder, year)).isDir()) {
+        writer.submit(path, text, bytes, nullptr);
+        return {true};
+    }
+    // Everything else that can fail visibly happens here, on the keystroke; the flush and the
+    // rename follow on the writer's thread.
     std::unique_ptr<StagedFile> staged;
     const AtomicFile::Result result = AtomicFile::stage(path, bytes, 0600, staged);
     if (result != AtomicFile::Result::Done)

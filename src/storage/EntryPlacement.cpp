@@ -1,9 +1,9 @@
 #include "EntryPlacement.h"
 
-#include "storage/AtomicFile.h"
 #include "storage/EntryLedger.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
+#include "storage/FilePrimitives.h"
 #include "storage/KeptVersion.h"
 #include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
@@ -37,15 +37,7 @@ constexpr int kMaxAttempts = 32;
 constexpr int kLockTries = 200;
 constexpr unsigned long kLockPauseMs = 10;
 
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
-bool refusedFlags(int error)
-{
-    return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
-}
+using FilePrimitives::native;
 
 // The file at the entry, opened and locked before the swap, so that once it lies under the
 // temporary name no clean-up of another process takes it for a leftover.
@@ -199,7 +191,7 @@ private:
             != 0) {
             if (errno == ENOENT) // deleted meanwhile: simply absent
                 return Attempt::Again;
-            if (refusedFlags(errno)) {
+            if (FilePrimitives::refusesRenameFlags(errno)) {
                 m_swaps = false;
                 return Attempt::Again;
             }
@@ -305,7 +297,7 @@ private:
             return placed();
         if (errno == EEXIST)
             return Attempt::Again;
-        if (!refusedFlags(errno))
+        if (!FilePrimitives::refusesRenameFlags(errno))
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         // A link never replaces a name either.
         if (::link(from.constData(), to.constData()) == 0) {
@@ -415,7 +407,7 @@ private:
         if (m_haveWritten)
             EntryLedger::instance().rememberFile(m_entryPath, m_written, m_bytes);
         // The new name is only durable once the folder itself is on disk.
-        if (!AtomicFile::syncFolder(m_staged.folder()))
+        if (!FilePrimitives::syncFolder(m_staged.folder()))
             return {keptFile(), StorageMessages::writeError()};
         return {keptFile(), QString()};
     }

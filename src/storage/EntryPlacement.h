@@ -15,17 +15,17 @@ class StagedFile;
 // meanwhile. Where the swap is refused (FAT, exFAT, network shares), the entry is looked at,
 // another writer's version kept, and looked at again right before the rename: a version that
 // arrives between that last look and the rename is lost there.
-class EntryPlacement
-{
-public:
-    struct Placed
-    {
-        QString keptFile; // another writer's version kept beside the entry, or empty
-        QString error; // the message of the step that failed, or empty
-    };
+namespace EntryPlacement {
 
-    // entryPath: the entry as the page names it (the ledger's key); staged: the new text, whose
-    // target is the entry's file as it was resolved when the save was staged; bytes: its content.
-    // On success the ledger remembers the new file as this run's own.
-    static Placed place(const QString &entryPath, StagedFile &staged, const QByteArray &bytes);
+struct Placed
+{
+    QString keptFile; // another writer's version kept beside the entry, or empty
+    QString error; // the message of the step that failed, or empty
 };
+
+// entryPath: the entry as the page names it (the ledger's key); staged: the new text, whose
+// target is the entry's file as it was resolved when the save was staged; bytes: its content.
+// On success the ledger remembers the new file as this run's own.
+Placed place(const QString &entryPath, StagedFile &staged, const QByteArray &bytes);
+
+} // namespace EntryPlacement

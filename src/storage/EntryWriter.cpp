@@ -1,14 +1,29 @@
 #include "EntryWriter.h"
 
+#include "storage/AtomicFile.h"
 #include "storage/EntryLedger.h"
 #include "storage/EntryPlacement.h"
+#include "storage/FilePrimitives.h"
 #include "storage/StagedFile.h"
+#include "storage/StorageMessages.h"
+
+#include <QFileInfo>
 
 #include <atomic>
 
 namespace {
 
 std::atomic<EntryWriter *> alive {nullptr};
+
+// The first save of a year: its folder is made and flushed here, and the text staged in it.
+// Gives the message of the step that failed, or an empty text.
+QString stageInNewFolder(
+    const QString &entryPath, const QByteArray &bytes, std::unique_ptr<StagedFile> &staged)
+{
+    if (!FilePrimitives::makeFolder(QFileInfo(entryPath).absolutePath(), 0700))
+        return StorageMessages::cannotCreateDirectory();
+    return StorageMessages::forResult(AtomicFile::stage(entryPath, bytes, 0600, staged), entryPath);
+}
 
 } // namespace
 
@@ -102,6 +117,20 @@ void EntryWriter::waitForAll()
     m_idle.wait(lock, [this] { return m_waiting.empty() && !m_current; });
 }
 
+bool EntryWriter::waitForAll(std::chrono::milliseconds limit)
+{
+    Q_ASSERT(onOwnerThread());
+    std::unique_lock lock(m_mutex);
+    return m_idle.wait_for(lock, limit, [this] { return m_waiting.empty() && !m_current; });
+}
+
+bool EntryWriter::isIdle() const
+{
+    Q_ASSERT(onOwnerThread());
+    const std::lock_guard lock(m_mutex);
+    return m_waiting.empty() && !m_current;
+}
+
 QList<EntryWriter::Outcome> EntryWriter::takeOutcomes()
 {
     Q_ASSERT(onOwnerThread());
@@ -139,6 +168,11 @@ void EntryWriter::run()
 EntryWriter::Outcome EntryWriter::apply(Job &job) const
 {
     Q_ASSERT(onWriterThread());
+    if (!job.staged) {
+        const QString error = stageInNewFolder(job.entryPath, job.bytes, job.staged);
+        if (!error.isEmpty())
+            return Outcome {job.entryPath, job.text, QString(), error};
+    }
     const EntryPlacement::Placed placed
         = EntryPlacement::place(job.entryPath, *job.staged, job.bytes);
     return Outcome {job.entryPath, job.text, placed.keptFile, placed.error};

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -17,6 +18,8 @@ class StagedFile;
 // Puts entry saves in place on a thread of its own, so that typing never waits for a slow disk.
 // The GUI thread writes the new text under a temporary name (where anything that fails is
 // reported on the keystroke); this thread flushes it and puts it in place (see EntryPlacement),
+// after making and flushing the year folder for the first save of a year (which then stages
+// the text here, any failure coming as the outcome),
 // keeping another writer's version of the entry beside it. Saves of one entry are applied in
 // the order they came; one still waiting when a newer save of the same entry arrives is dropped,
 // since the newer text holds all the typing. Every save applied yields an outcome, which the GUI
@@ -26,9 +29,9 @@ class StagedFile;
 // thread that will save (the owner thread, the GUI thread in the program); its destruction
 // puts every save still waiting in place and stops the thread.
 //
-// Threads: the constructor, the destructor, instance(), submit(), pendingBytes(), waitForAll()
-// and takeOutcomes() run on the owner thread only; run() and apply() on the writer's thread
-// only; outcomesReady() is raised on the writer's thread. The debug build asserts each.
+// Threads: the constructor, the destructor, instance(), submit(), pendingBytes(), waitForAll(),
+// isIdle() and takeOutcomes() run on the owner thread only; run() and apply() on the writer's
+// thread only; outcomesReady() is raised on the writer's thread. The debug build asserts each.
 class EntryWriter : public QObject
 {
     Q_OBJECT
@@ -52,7 +55,7 @@ public:
     // The one alive, or null when none is (a tool that only reads entries). Owner thread.
     static EntryWriter *current();
 
-    // Owner thread.
+    // staged: null for an entry whose year folder is still to be made. Owner thread.
     void submit(const QString &entryPath, const QString &text, const QByteArray &bytes,
         std::unique_ptr<StagedFile> staged);
     // The bytes of the newest save of the entry that is not on disk yet, if there is one.
@@ -60,6 +63,11 @@ public:
     std::optional<QByteArray> pendingBytes(const QString &entryPath) const;
     // Returns once every save handed over so far is on disk, or has failed. Owner thread.
     void waitForAll();
+    // The same, giving up after limit (a disk that stopped answering holds a flush for ever):
+    // false when saves were still in the writer's hands then. Owner thread.
+    bool waitForAll(std::chrono::milliseconds limit);
+    // No save is waiting or being put in place. Owner thread.
+    bool isIdle() const;
     // Owner thread.
     QList<Outcome> takeOutcomes();
 

@@ -1,8 +1,8 @@
 #include "KeptVersion.h"
 
-#include "storage/AtomicFile.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
+#include "storage/FilePrimitives.h"
 #include "storage/NewFile.h"
 #include "storage/ReadFile.h"
 #include "storage/StorageMessages.h"
@@ -26,17 +26,7 @@ constexpr int kMaxAttempts = 1000;
 
 enum class Made { Done, Taken, NoLinks, Gone, Failed };
 
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
-// FAT on a USB stick, some network shares: no hard links, or no rename flags.
-bool refused(int error)
-{
-    return error == EPERM || error == EXDEV || error == ENOTSUP || error == EMLINK
-        || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS;
-}
+using FilePrimitives::native;
 
 Made made(int result)
 {
@@ -46,7 +36,7 @@ Made made(int result)
         return Made::Taken;
     if (errno == ENOENT)
         return Made::Gone;
-    return refused(errno) ? Made::NoLinks : Made::Failed;
+    return FilePrimitives::refusesLinks(errno) ? Made::NoLinks : Made::Failed;
 }
 
 Made link(const QString &from, const QString &to)
@@ -127,7 +117,7 @@ QString KeptVersion::keepOpen(int fd, const std::optional<QByteArray> &lookedAt,
             return Made::Gone;
         return copyBytes(lookedAt ? lookedAt : bytesOf(fd), to);
     });
-    if (!kept.isEmpty() && !AtomicFile::syncFolder(QFileInfo(kept).absolutePath()))
+    if (!kept.isEmpty() && !FilePrimitives::syncFolder(QFileInfo(kept).absolutePath()))
         throw Exception(StorageMessages::cannotCreate(kept));
     return kept;
 }

@@ -1,7 +1,7 @@
 #include "Leftovers.h"
 
-#include "storage/AtomicFile.h"
 #include "storage/Exception.h"
+#include "storage/FilePrimitives.h"
 #include "storage/KeptVersion.h"
 #include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
@@ -26,7 +26,7 @@ class LockedLeftover
 public:
     explicit LockedLeftover(const QString &path) : m_path(path)
     {
-        m_fd = ::open(QFile::encodeName(path).constData(),
+        m_fd = ::open(FilePrimitives::native(path).constData(),
             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (m_fd >= 0
             && (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || !StagedFile::isNamed(m_fd, path))) {
@@ -51,7 +51,7 @@ public:
         };
         return ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
     }
-    void remove() const { ::unlink(QFile::encodeName(m_path).constData()); }
+    void remove() const { ::unlink(FilePrimitives::native(m_path).constData()); }
 
 private:
     QString m_path;
@@ -98,6 +98,6 @@ QString Leftovers::clear(const QString &target, Kind kind)
         }
     }
     if (!kept.isEmpty())
-        AtomicFile::syncFolder(folder);
+        FilePrimitives::syncFolder(folder);
     return kept;
 }

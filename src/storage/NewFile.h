@@ -8,12 +8,10 @@
 // Makes a file that did not exist: created exclusively (a file of that name, or a symbolic link,
 // is never replaced or followed), written, flushed, closed, and its folder flushed. A step that
 // fails removes what was created. The steps ask the fault hook by the new file's path.
-class NewFile
-{
-public:
-    enum class Result { Done, Taken, CreateFailed, WriteFailed };
+namespace NewFile {
 
-    static Result write(const QString &path, QByteArrayView bytes, mode_t mode);
-    // Writes all bytes to fd, asking the hook at Write for path before each chunk.
-    static bool writeAll(int fd, QByteArrayView bytes, const QString &path);
-};
+enum class Result { Done, Taken, CreateFailed, WriteFailed };
+
+Result write(const QString &path, QByteArrayView bytes, mode_t mode);
+
+} // namespace NewFile

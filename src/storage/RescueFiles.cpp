@@ -75,6 +75,12 @@ QStringList unannouncedRescueFiles()
     return found;
 }
 
+void removeRescueFile(const QString &path)
+{
+    QFile::remove(path);
+    QDir().rmdir(rescueFolderPath());
+}
+
 void markRescueFileAnnounced(const QString &path)
 {
     QFile::setPermissions(path, QFileDevice::ReadOwner);

@@ -17,4 +17,7 @@ QString rescueFolderPath();
 QString writeRescueFile(const QString &text, const QDate &entryDate, const QDateTime &now);
 // Rescue files the user has not been told about, oldest first.
 QStringList unannouncedRescueFiles();
+// Removes a rescue file whose text reached its entry after all, and the rescue folder with it
+// when nothing else is in it.
+void removeRescueFile(const QString &path);
 void markRescueFileAnnounced(const QString &path);

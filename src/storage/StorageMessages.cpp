@@ -34,20 +34,30 @@ QString cannotWrite(const QString &path)
     return QStringLiteral("%1 に書き込めません").arg(path);
 }
 
-QString forResult(AtomicFile::Result result, const QString &path)
+QString writerNotAnswering()
+{
+    return QStringLiteral("ディスクが応答しないため、日記の保存が終わっていません。");
+}
+
+QString writerNotAnsweringOnClose()
+{
+    return writerNotAnswering() + QStringLiteral("\n書いた内容はこの画面に残っています。");
+}
+
+QString forResult(FilePrimitives::Result result, const QString &path)
 {
     switch (result) {
-    case AtomicFile::Result::Done:
+    case FilePrimitives::Result::Done:
         return QString();
-    case AtomicFile::Result::CreateFailed:
+    case FilePrimitives::Result::CreateFailed:
         return cannotCreate(path);
-    case AtomicFile::Result::WriteFailed:
+    case FilePrimitives::Result::WriteFailed:
         break;
     }
     return writeError();
 }
 
-void raise(AtomicFile::Result result, const QString &path)
+void raise(FilePrimitives::Result result, const QString &path)
 {
     throw Exception(forResult(result, path));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/AtomicFile.h"
+#include "storage/FilePrimitives.h"
 
 #include <QString>
 
@@ -13,10 +13,14 @@ QString cannotCreate(const QString &path);
 QString writeError();
 QString tooLarge();
 QString cannotWrite(const QString &path);
+// The entry writer did not finish within the time a close or a termination gives it.
+QString writerNotAnswering();
+// The same for a close, which keeps the window open with the text.
+QString writerNotAnsweringOnClose();
 
 // The message of a failed step on path: create-file for CreateFailed, write error for WriteFailed.
-QString forResult(AtomicFile::Result result, const QString &path);
+QString forResult(FilePrimitives::Result result, const QString &path);
 // Raises forResult's message.
-[[noreturn]] void raise(AtomicFile::Result result, const QString &path);
+[[noreturn]] void raise(FilePrimitives::Result result, const QString &path);
 
 } // namespace StorageMessages

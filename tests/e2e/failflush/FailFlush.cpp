@@ -3,7 +3,9 @@
 //   ORLUNE_FAIL_FLUSH_UNDER  the folder whose files (and the folder itself) are concerned;
 //   ORLUNE_FAIL_FLUSH_WHILE  while this file exists, fsync and fdatasync there fail with EIO;
 //   ORLUNE_HOLD_FLUSH_WHILE  while this file exists, a flush there waits (at most 30 s), so a
-//                            test can act while a save is in the writer's hands.
+//                            test can act while a save is in the writer's hands;
+//   ORLUNE_HOLD_FLUSH_FOREVER  set to 1: that wait has no limit, as on a share that stopped
+//                            answering (the flush returns only once the file is removed).
 // Flushes elsewhere (the settings, the rescue folder) go through untouched.
 
 #include <cerrno>
@@ -46,7 +48,10 @@ bool concerned(int fd)
 void holdWhileAsked()
 {
     const char *hold = std::getenv("ORLUNE_HOLD_FLUSH_WHILE");
-    for (int waited = 0; waited < kHoldLimitMs && exists(hold); waited += kHoldPollMs) {
+    const char *forever = std::getenv("ORLUNE_HOLD_FLUSH_FOREVER");
+    const bool limited = !forever || std::strcmp(forever, "1") != 0;
+    for (long long waited = 0; (!limited || waited < kHoldLimitMs) && exists(hold);
+         waited += kHoldPollMs) {
         timespec left {0, kHoldPollMs * 1000000L};
         while (::nanosleep(&left, &left) != 0 && errno == EINTR) { }
     }
