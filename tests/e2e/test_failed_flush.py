@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 """A save of day D whose flush fails (EIO) once the person has already clicked another day: the
 typing is kept, shown again on D, saved by the close once the disk works again, and put in the
-rescue folder under D's date by a termination while the disk still fails."""
+rescue folder under D's date by a termination while the disk still fails. And the first save of
+a year whose folder cannot be made (a file lies in its place): the error comes from the writer,
+the typing stays and is saved once the file is gone."""
 
 import datetime
 import os
 import signal
+import stat
 import unittest
 
 from harness import (OrluneTestCase, diary_bytes, entry_path, read_bytes, shim, temporaries,
@@ -73,6 +76,27 @@ class FailedFlushTest(OrluneTestCase):
         self.assertEqual(len(of_d), 1, "one rescue file under D's date: %r" % files)
         self.assertEqual(read_bytes(os.path.join(folder, of_d[0])), diary_bytes(TYPED))
         self.assertIsNone(read_bytes(self.entry))
+
+
+class YearFolderTest(OrluneTestCase):
+    def test_error_comes_the_typing_stays_and_is_saved_once_the_file_is_gone(self):
+        blocker = os.path.join(self.diary, str(self.day.year))
+        with open(blocker, "wb") as f:
+            f.write(b"not a folder")
+        self.start_main()
+        entry = entry_path(self.diary, self.day.year, self.day.month, self.day.day)
+        self.win.click_widget("memToday")
+        self.s.type_text(TYPED)
+        self.answer_box()
+        self.assertEqual(self.pane_text(), TYPED, "the typing must stay in the pane")
+        self.assertEqual(read_bytes(blocker), b"not a folder")
+        os.remove(blocker)
+        self.s.type_text(" on")
+        self.win.activate()
+        self.s.key("alt+F4")
+        self.assertEqual(self.app.wait_exit(), 0)
+        self.assertEqual(read_bytes(entry), diary_bytes(TYPED + " on"))
+        self.assertEqual(stat.S_IMODE(os.stat(blocker).st_mode), 0o700)
 
 
 if __name__ == "__main__":
