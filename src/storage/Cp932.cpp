@@ -258,6 +258,52 @@ QByteArray encode(QStringView text)
     return out;
 }
 
+QString withoutJoiningEscapes(QStringView text)
+{
+    if (!text.contains(QChar(kEscapeHigh)))
+        return text.toString();
+    const Tables &t = tables();
+    const char16_t *p = text.utf16();
+    const qsizetype n = text.size();
+    QString out;
+    out.reserve(n);
+    // The first byte that unit i (and its escape partner) would be written with after the
+    // escaped byte before; -1 when it has no form (encode refuses it anyway).
+    const auto firstByteAfter = [&](qsizetype i, uint8_t before) -> int {
+        const char16_t c = p[i];
+        if (t.length[c] == 1)
+            return t.bytes[c];
+        if (t.length[c] == 2)
+            return t.formAfter(before, c) >> 8;
+        if (c == kEscapeHigh && i + 1 < n && isEscapeLow(p[i + 1]))
+            return p[i + 1] - kEscapeLowBase;
+        return -1;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        // Dropping an escape may bring an earlier one next to this unit: checked again.
+        for (;;) {
+            const qsizetype size = out.size();
+            if (size < 2 || out.at(size - 2).unicode() != kEscapeHigh
+                || !isEscapeLow(out.at(size - 1).unicode()))
+                break;
+            const auto before = uint8_t(out.at(size - 1).unicode() - kEscapeLowBase);
+            const int first = firstByteAfter(i, before);
+            if (first < 0 || !t.isPair(before, uint8_t(first)))
+                break;
+            out.chop(2);
+        }
+        out.append(QChar(p[i]));
+        if (p[i] == kEscapeHigh && i + 1 < n && isEscapeLow(p[i + 1]))
+            out.append(QChar(p[++i]));
+    }
+    return out;
+}
+
+qsizetype escapeCount(QStringView text)
+{
+    return text.count(QChar(kEscapeHigh));
+}
+
 qsizetype byteLength(QStringView text)
 {
     return lengthOf<false>(text);

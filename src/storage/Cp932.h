@@ -18,6 +18,13 @@ QString decode(QByteArrayView bytes);
 // Raises "ストリームへの書き込みエラー" for a character without a form (see canEncode):
 // nothing is ever written as "?" or a look-alike.
 QByteArray encode(QStringView text);
+// text less every escaped lead byte that encode would write right before a byte it pairs with
+// (a stray lead byte followed by typing): read back, the two would make another character and
+// change what follows. The same text when there is none; encode(result) always reads back as
+// result.
+QString withoutJoiningEscapes(QStringView text);
+// How many escaped bytes text holds.
+qsizetype escapeCount(QStringView text);
 // Bytes that encode(text) gives, without building them. Exact for every encodable text; a
 // character that cannot be encoded (and is never written) counts 2.
 qsizetype byteLength(QStringView text);

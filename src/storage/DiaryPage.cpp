@@ -314,8 +314,10 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
             settled << unsaved.path;
     }
     for (const EntryWriter::Outcome &outcome : writer.takeOutcomes()) {
+        if (!outcome.previousKept.isEmpty())
+            noteKeptVersion(outcome.entryPath, outcome.previousKept, true);
         if (!outcome.keptFile.isEmpty())
-            noteKeptVersion(outcome.entryPath, outcome.keptFile);
+            noteKeptVersion(outcome.entryPath, outcome.keptFile, false);
         noteOutcome(outcome.entryPath, outcome.text, outcome.error);
         if (!outcome.error.isEmpty())
             errors << outcome.error;
@@ -357,14 +359,17 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
     m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
 }
 
-void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
+void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept, bool previous)
 {
     const QFileInfo file(entry);
     const QString day = file.fileName();
-    m_keptNotices << QStringLiteral(
-        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
-        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
-                         .arg(QFileInfo(file.path()).fileName())
+    const QString notice = previous
+        ? QStringLiteral("%1/%2/%3 の日記 (%4) には、入力した文字の直前に、コードページ 932 "
+                         "の文字ではないバイトがありました。\n"
+                         "そのバイトを除いて保存し、元の内容を次のファイルに残しました。\n\n%5")
+        : QStringLiteral("%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
+                         "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5");
+    m_keptNotices << notice.arg(QFileInfo(file.path()).fileName())
                          .arg(day.left(2).toInt())
                          .arg(day.mid(2, 2).toInt())
                          .arg(day, QDir::toNativeSeparators(kept));

@@ -156,7 +156,8 @@ private:
     bool settleWriterBy(const QDeadlineTimer &deadline) noexcept;
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
-    void noteKeptVersion(const QString &entry, const QString &kept);
+    // previous: the entry's own previous bytes, kept since a byte of them could not stay.
+    void noteKeptVersion(const QString &entry, const QString &kept, bool previous);
     void forgetSeen(const QString &path);
     void followDue();
     void watchPage();

@@ -1,6 +1,7 @@
 #include "EntryFiles.h"
 
 #include "storage/AtomicFile.h"
+#include "storage/Cp932.h"
 #include "storage/DiaryText.h"
 #include "storage/EntryLedger.h"
 #include "storage/EntryWriter.h"
@@ -212,7 +213,12 @@ SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int
     // cannot be deleted.
     if (isHeld(path) || isReadOnlyFile(path))
         return {};
-    const QByteArray bytes = diaryTextToBytes(text);
+    // A byte that is not code page 932 stays as it was unless it would join the typing after
+    // it into another character; such a byte is left out, the writer keeping the entry's
+    // previous bytes beside it first.
+    const QString writable = Cp932::withoutJoiningEscapes(text);
+    const bool dropsEscapes = writable.size() != text.size();
+    const QByteArray bytes = diaryTextToBytes(writable);
     EntryWriter &writer = EntryWriter::instance();
     const std::optional<QByteArray> pending = writer.pendingBytes(path);
     if (pending ? *pending == bytes : entryHolds(path, bytes))
@@ -220,7 +226,7 @@ SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int
     // The first save of a year: the writer makes the year folder (mode 0700) and flushes it
     // beside the typing, and stages the text there; a failure comes as its outcome.
     if (!QFileInfo(yearFolderPathIn(folder, year)).isDir()) {
-        writer.submit(path, text, bytes, nullptr);
+        writer.submit(path, text, bytes, nullptr, dropsEscapes);
         return {true};
     }
     // Everything else that can fail visibly happens here, on the keystroke; the flush and the
@@ -229,6 +235,6 @@ SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int
     const AtomicFile::Result result = AtomicFile::stage(path, bytes, 0600, staged);
     if (result != AtomicFile::Result::Done)
         StorageMessages::raise(result, path);
-    writer.submit(path, text, bytes, std::move(staged));
+    writer.submit(path, text, bytes, std::move(staged), dropsEscapes);
     return {true};
 }

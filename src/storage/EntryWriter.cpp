@@ -1,12 +1,18 @@
 #include "EntryWriter.h"
 
 #include "storage/AtomicFile.h"
+#include "storage/Cp932.h"
 #include "storage/EntryLedger.h"
 #include "storage/EntryPlacement.h"
+#include "storage/Exception.h"
 #include "storage/FilePrimitives.h"
+#include "storage/KeptVersion.h"
+#include "storage/PaneCapacity.h"
+#include "storage/ReadFile.h"
 #include "storage/StagedFile.h"
 #include "storage/StorageMessages.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <atomic>
@@ -23,6 +29,19 @@ QString stageInNewFolder(
     if (!FilePrimitives::makeFolder(QFileInfo(entryPath).absolutePath(), 0700))
         return StorageMessages::cannotCreateDirectory();
     return StorageMessages::forResult(AtomicFile::stage(entryPath, bytes, 0600, staged), entryPath);
+}
+
+// Keeps the entry's bytes beside it when they hold more bytes that are not code page 932 than
+// the new ones: those could not stay beside the typing. Gives the kept file, or an empty text.
+QString keepDroppedEscapes(const QString &entryPath, const QByteArray &bytes)
+{
+    const ReadFile entry(entryPath);
+    const std::optional<QByteArray> previous
+        = entry.fd() >= 0 ? entry.readUpTo(kPaneCapacityBytes) : std::nullopt;
+    if (!previous
+        || Cp932::escapeCount(Cp932::decode(*previous)) <= Cp932::escapeCount(Cp932::decode(bytes)))
+        return QString();
+    return KeptVersion::keepOpen(entry.fd(), previous, entryPath, QDateTime::currentDateTime());
 }
 
 } // namespace
@@ -72,7 +91,7 @@ bool EntryWriter::onWriterThread() const
 }
 
 void EntryWriter::submit(const QString &entryPath, const QString &text, const QByteArray &bytes,
-    std::unique_ptr<StagedFile> staged)
+    std::unique_ptr<StagedFile> staged, bool dropsEscapes)
 {
     Q_ASSERT(onOwnerThread());
     // Started by the first save, so that opening the diary costs no thread.
@@ -89,7 +108,7 @@ void EntryWriter::submit(const QString &entryPath, const QString &text, const QB
                 break;
             }
         }
-        m_waiting.push_back(Job {entryPath, text, bytes, std::move(staged)});
+        m_waiting.push_back(Job {entryPath, text, bytes, std::move(staged), dropsEscapes});
     }
     m_wake.notify_one();
     // Its temporary file goes with it, outside the lock.
@@ -171,9 +190,18 @@ EntryWriter::Outcome EntryWriter::apply(Job &job) const
     if (!job.staged) {
         const QString error = stageInNewFolder(job.entryPath, job.bytes, job.staged);
         if (!error.isEmpty())
-            return Outcome {job.entryPath, job.text, QString(), error};
+            return Outcome {job.entryPath, job.text, QString(), error, QString()};
+    }
+    QString previousKept;
+    if (job.dropsEscapes) {
+        try {
+            previousKept = keepDroppedEscapes(job.entryPath, job.bytes);
+        } catch (const Exception &error) {
+            // The entry is left as it was: nothing of it may go unkept.
+            return Outcome {job.entryPath, job.text, QString(), error.message(), QString()};
+        }
     }
     const EntryPlacement::Placed placed
         = EntryPlacement::place(job.entryPath, *job.staged, job.bytes);
-    return Outcome {job.entryPath, job.text, placed.keptFile, placed.error};
+    return Outcome {job.entryPath, job.text, placed.keptFile, placed.error, previousKept};
 }

@@ -43,6 +43,9 @@ public:
         QString text; // what the save was for
         QString keptFile; // another writer's version kept beside the entry first, or empty
         QString error; // the message of the step that failed, or empty: the text is the entry
+        // The entry's previous bytes kept beside it first, since a byte of them that is not
+        // code page 932 could not stay beside the typing; or empty.
+        QString previousKept;
     };
 
     EntryWriter();
@@ -55,9 +58,11 @@ public:
     // The one alive, or null when none is (a tool that only reads entries). Owner thread.
     static EntryWriter *current();
 
-    // staged: null for an entry whose year folder is still to be made. Owner thread.
+    // staged: null for an entry whose year folder is still to be made. dropsEscapes: bytes
+    // leave out escaped bytes of text (see Cp932::withoutJoiningEscapes), so the entry's
+    // previous bytes are kept beside it first while they hold more of those. Owner thread.
     void submit(const QString &entryPath, const QString &text, const QByteArray &bytes,
-        std::unique_ptr<StagedFile> staged);
+        std::unique_ptr<StagedFile> staged, bool dropsEscapes = false);
     // The bytes of the newest save of the entry that is not on disk yet, if there is one.
     // Owner thread.
     std::optional<QByteArray> pendingBytes(const QString &entryPath) const;
@@ -82,6 +87,7 @@ private:
         QString text;
         QByteArray bytes;
         std::unique_ptr<StagedFile> staged;
+        bool dropsEscapes = false;
     };
 
     bool onOwnerThread() const;
