@@ -7,7 +7,8 @@
 // Types N times the key "a" into the window's focused control (400 by default), one key every
 // GAP milliseconds after the last one reached the screen (60 by default, a brisk typist). Every
 // K-th keystroke (20 by default) is counted as a saving keystroke, the others as ordinary ones.
-// Prints one line per kind: KIND keys=N median_ms=M p99_ms=P max_ms=X
+// Prints one line per kind: KIND keys=N median_ms=M p99_ms=P max_ms=X; the kind first-saving is
+// the first saving keystroke alone, the first save of a year when the diary folder is empty.
 
 #include "WindowWatch.h"
 
@@ -119,5 +120,7 @@ int main(int argc, char *argv[])
     watch.stop();
     report("ordinary", ordinary);
     report("saving", saving);
+    if (!saving.empty())
+        report("first-saving", {saving.front()});
     return 0;
 }
