@@ -26,9 +26,9 @@ class StagedFile;
 // thread that will save (the owner thread, the GUI thread in the program); its destruction
 // puts every save still waiting in place and stops the thread.
 //
-// Threads: the constructor, the destructor, instance(), submit(), pendingBytes(), waitForAll()
-// and takeOutcomes() run on the owner thread only; run() and apply() on the writer's thread
-// only; outcomesReady() is raised on the writer's thread. The debug build asserts each.
+// Threads: the constructor, the destructor, instance(), submit(), pendingBytes(), waitForAll(),
+// isIdle() and takeOutcomes() run on the owner thread only; run() and apply() on the writer's
+// thread only; outcomesReady() is raised on the writer's thread. The debug build asserts each.
 class EntryWriter : public QObject
 {
     Q_OBJECT
@@ -60,6 +60,9 @@ public:
     std::optional<QByteArray> pendingBytes(const QString &entryPath) const;
     // Returns once every save handed over so far is on disk, or has failed. Owner thread.
     void waitForAll();
+    // True when waitForAll would return at once: every outcome is posted and told. Owner
+    // thread.
+    bool isIdle() const;
     // Owner thread.
     QList<Outcome> takeOutcomes();
 
@@ -78,6 +81,7 @@ private:
 
     bool onOwnerThread() const;
     bool onWriterThread() const;
+    bool isIdleLocked() const; // m_mutex held
     void run();
     Outcome apply(Job &job) const;
 
@@ -92,9 +96,13 @@ private:
     // Guarded by m_mutex. Engaged exactly while the writer's thread applies that job, which it
     // took from the front of m_waiting; only that thread sets, resets or touches its staged
     // file, while other threads may read its entryPath and bytes under the lock (they do not
-    // change while it is engaged). Reset, with its staged file, before anyone waiting is woken.
+    // change while it is engaged). Reset in the same critical section that posts its outcome;
+    // its staged file is gone before anyone waiting is woken.
     std::optional<Job> m_current;
     QList<Outcome> m_outcomes; // guarded by m_mutex
+    // Guarded by m_mutex. Set by the writer's thread from posting an outcome until it has told
+    // of it (its staged file gone, outcomesReady raised): not idle meanwhile.
+    bool m_retiring = false;
     bool m_stopping = false; // guarded by m_mutex
     // Started by the first save, on the owner thread; joined by the destructor.
     std::thread m_thread;
