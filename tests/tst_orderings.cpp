@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -24,9 +25,10 @@
 // Environment: ORLUNE_ORDERINGS_SCHEDULE="seen: Type RenameOver@Looked SaveKey Close" replays
 // one schedule (and keeps its folders, printed); ORLUNE_ORDERINGS_SEED fixes the random
 // schedules' seed (fixed by default, drawn afresh when more schedules are asked for);
-// ORLUNE_ORDERINGS_SCHEDULES sets how many single-process schedules run in all (10,000 by
-// default; a longer campaign asks for more); ORLUNE_ORDERINGS_REPORT names a file
-// that receives every failing schedule.
+// ORLUNE_ORDERINGS_SCHEDULES sets how many schedules of the first kinds (pairs, then random)
+// run in all (15,000 by default; a longer campaign asks for more; fewer than the pairs samples
+// them and the second Orlune's evenly); ORLUNE_ORDERINGS_REPORT names a file that receives
+// every failing schedule.
 class tst_Orderings : public QObject
 {
     Q_OBJECT
@@ -56,7 +58,7 @@ private:
 
 namespace {
 
-constexpr int kDefaultSchedules = 10000;
+constexpr int kDefaultSchedules = 15000;
 constexpr int kShownFailures = 5;
 
 QString campaignFolder()
@@ -76,11 +78,31 @@ struct OpenFinding
     std::function<bool(const Schedule &schedule, const QStringList &violations)> breaks;
 };
 
+bool hasEvent(const Schedule &schedule, Event event)
+{
+    return std::any_of(schedule.moves.begin(), schedule.moves.end(),
+        [&](const Move &move) { return move.event == event; });
+}
+
+bool allSay(const QStringList &violations, QStringView what)
+{
+    return !violations.isEmpty()
+        && std::all_of(violations.begin(), violations.end(),
+            [&](const QString &violation) { return violation.contains(what); });
+}
+
 const QList<OpenFinding> &openFindings()
 {
-    // None open now. An entry names the finding and recognises the schedules it breaks, e.g.
-    // {"…", [](const Schedule &, const QStringList &violations) { … }}.
-    static const QList<OpenFinding> open;
+    // An entry names the finding and recognises the schedules it breaks.
+    static const QList<OpenFinding> open {
+        {"the page matches a failed save by its day, not its entry: after another folder was "
+         "chosen, the failed text of the first folder counts as beside the typing of the second "
+         "and goes to a rescue file though its folder can take it",
+            [](const Schedule &schedule, const QStringList &violations) {
+                return hasEvent(schedule, Event::ChangeFolder)
+                    && allSay(violations, u"though its folder could take it");
+            }},
+    };
     return open;
 }
 
@@ -97,6 +119,23 @@ int schedulesAsked()
 {
     const int asked = qEnvironmentVariableIntValue("ORLUNE_ORDERINGS_SCHEDULES");
     return asked > 0 ? asked : kDefaultSchedules;
+}
+
+// Asked for fewer schedules than the pairs make (a slower build), half of them are pairs, every
+// n-th, and so is every n-th of the second Orlune's; the rest are random.
+qsizetype pairStride()
+{
+    const qsizetype pairs = Schedule::pairs().size();
+    const qsizetype share = std::max(1, schedulesAsked() / 2);
+    return schedulesAsked() >= pairs ? 1 : (pairs + share - 1) / share;
+}
+
+QList<Schedule> everyNth(const QList<Schedule> &schedules, qsizetype n)
+{
+    QList<Schedule> taken;
+    for (qsizetype i = 0; i < schedules.size(); i += n)
+        taken << schedules[i];
+    return taken;
 }
 
 } // namespace
@@ -243,6 +282,10 @@ void tst_Orderings::foundOrderingsStayFixed_data()
         "foreign: ChangeFolder@Looked RenameOver@Looked Leave Close@Renamed Fail@Link Slow@Sync "
         "SaveKey Type@Looked SaveKey");
     row("a save at the interval", "absent: SaveKey Close");
+    row("a failure taken while the writer still held its job, then the same text saved again",
+        "seen: Type Fail@Sync ChangeDay@Posted SaveKey Follow Type Leave Close");
+    row("a failed save of one folder is not rescued for the typing in another",
+        "seen: Type Fail@Sync ChangeFolder@Sync SaveKey Type Close");
 }
 
 void tst_Orderings::foundOrderingsStayFixed()
@@ -262,14 +305,16 @@ void tst_Orderings::everyPairAtEveryStep()
 {
     if (replaying())
         QSKIP("replaying one schedule");
-    campaign(Schedule::pairs(), QStringLiteral("every pair at every step"));
+    campaign(everyNth(Schedule::pairs(), pairStride()),
+        pairStride() == 1 ? QStringLiteral("every pair at every step")
+                          : QStringLiteral("every %1th pair at every step").arg(pairStride()));
 }
 
 void tst_Orderings::randomSchedulesFromSeed()
 {
     if (replaying())
         QSKIP("replaying one schedule");
-    const int left = schedulesAsked() - int(Schedule::pairs().size());
+    const int left = schedulesAsked() - int(everyNth(Schedule::pairs(), pairStride()).size());
     if (left <= 0)
         QSKIP("the pairs took every schedule asked for");
     // The bounded run takes the same schedules every time, so a test run never fails on a
@@ -293,7 +338,8 @@ void tst_Orderings::secondOrluneAtEveryStep()
 {
     if (replaying())
         QSKIP("replaying one schedule");
-    campaign(Schedule::secondOrlunePairs(), QStringLiteral("a second Orlune at every step"));
+    campaign(everyNth(Schedule::secondOrlunePairs(), pairStride()),
+        QStringLiteral("a second Orlune at every step"));
 }
 
 void tst_Orderings::replay()

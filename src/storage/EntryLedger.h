@@ -35,6 +35,11 @@ public:
 
     static EntryLedger &instance();
 
+    // Tests: the ledger's clock runs this many seconds ahead of the system's, so records made
+    // from now on count as made long after the files' times, as for a file written a while
+    // before it was loaded (then its times alone decide). Any thread.
+    static void setClockAhead(long seconds);
+
     void rememberFile(const QString &path, const struct stat &st, const QByteArray &bytes);
     void rememberAbsent(const QString &path);
     // Only what the shown page and the saves in flight need is kept; an entry holds up to the

@@ -39,6 +39,22 @@ constexpr unsigned long kLockPauseMs = 10;
 
 using FilePrimitives::native;
 
+// Takes the lock another Orlune's save of the same entry holds while it judges, keeps and puts
+// its text in place. One that holds it for longer than a moment (a program stopped in a save)
+// is not waited for, and neither is a file system that has no such locks.
+void lockEntry(int fd, const QString &faultPath)
+{
+    for (int tries = 0; tries < kLockTries; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return;
+        if (tries == 0)
+            FileFaults::pause(Step::Busy, faultPath);
+        QThread::msleep(kLockPauseMs);
+    }
+}
+
 // The file at the entry, opened and locked before the swap, so that once it lies under the
 // temporary name no clean-up of another process takes it for a leftover.
 class HeldVersion
@@ -46,7 +62,7 @@ class HeldVersion
 public:
     enum class State { Absent, Held, Link };
 
-    explicit HeldVersion(const QString &path)
+    HeldVersion(const QString &path, const QString &faultPath) : m_faultPath(faultPath)
     {
         for (int attempt = 0; attempt < kMaxAttempts && m_state == State::Absent; ++attempt) {
             m_fd = ::open(native(path).constData(),
@@ -60,7 +76,7 @@ public:
                     m_state = State::Held;
                 return;
             }
-            lock();
+            lockEntry(m_fd, m_faultPath);
             if (::fstat(m_fd, &m_st) == 0 && StagedFile::isNamed(m_fd, path)) {
                 m_state = State::Held;
                 return;
@@ -90,7 +106,7 @@ public:
             ::close(m_fd);
         m_fd = ::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (m_fd >= 0) {
-            lock();
+            lockEntry(m_fd, m_faultPath);
             ::fstat(m_fd, &m_st);
         } else {
             ::lstat(native(path).constData(), &m_st);
@@ -107,15 +123,7 @@ public:
     }
 
 private:
-    void lock()
-    {
-        for (int tries = 0; tries < kLockTries; ++tries) {
-            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
-                return;
-            QThread::msleep(kLockPauseMs);
-        }
-    }
-
+    QString m_faultPath;
     State m_state = State::Absent;
     int m_fd = -1;
     struct stat m_st = {};
@@ -173,7 +181,7 @@ public:
 private:
     Attempt trySwap()
     {
-        HeldVersion held(m_target);
+        HeldVersion held(m_target, m_faultPath);
         if (held.state() == HeldVersion::State::Absent)
             return takeFreeName();
         // A folder or a device where the entry was is nothing to swap with.
@@ -330,6 +338,11 @@ private:
         if (fd < 0)
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+        // Held until the rename, so that two Orlunes never look at, and keep, one version both:
+        // the one that waited finds the other's text at the entry, and judges that.
+        lockEntry(fd, m_faultPath);
+        if (!StagedFile::isNamed(fd, m_target))
+            return Attempt::Again;
         struct stat before
         {
         };

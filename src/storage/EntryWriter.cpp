@@ -9,6 +9,7 @@
 #include "storage/KeptVersion.h"
 #include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
+#include "storage/FileFaults.h"
 #include "storage/StagedFile.h"
 #include "storage/StorageMessages.h"
 
@@ -133,21 +134,26 @@ void EntryWriter::waitForAll()
 {
     Q_ASSERT(onOwnerThread());
     std::unique_lock lock(m_mutex);
-    m_idle.wait(lock, [this] { return m_waiting.empty() && !m_current; });
-}
-
-bool EntryWriter::waitForAll(std::chrono::milliseconds limit)
-{
-    Q_ASSERT(onOwnerThread());
-    std::unique_lock lock(m_mutex);
-    return m_idle.wait_for(lock, limit, [this] { return m_waiting.empty() && !m_current; });
+    m_idle.wait(lock, [this] { return isIdleLocked(); });
 }
 
 bool EntryWriter::isIdle() const
 {
     Q_ASSERT(onOwnerThread());
     const std::lock_guard lock(m_mutex);
-    return m_waiting.empty() && !m_current;
+    return isIdleLocked();
+}
+
+bool EntryWriter::isIdleLocked() const
+{
+    return m_waiting.empty() && !m_current && !m_retiring;
+}
+
+bool EntryWriter::waitForAll(std::chrono::milliseconds limit)
+{
+    Q_ASSERT(onOwnerThread());
+    std::unique_lock lock(m_mutex);
+    return m_idle.wait_for(lock, limit, [this] { return isIdleLocked(); });
 }
 
 QList<EntryWriter::Outcome> EntryWriter::takeOutcomes()
@@ -172,13 +178,20 @@ void EntryWriter::run()
         Outcome outcome = apply(*m_current);
         EntryLedger::instance().unpin(outcome.entryPath);
         lock.lock();
+        // Posted and let go of at once: a save whose outcome can be taken is no longer pending,
+        // so a newer save of the same text is never dropped for it.
+        const QString path = outcome.entryPath;
         m_outcomes.append(std::move(outcome));
+        std::optional<Job> done = std::exchange(m_current, std::nullopt);
+        m_retiring = true;
         lock.unlock();
+        FileFaults::pause(FileFaults::Step::Posted, path);
+        // Its staged file goes outside the lock, before anyone waiting is woken.
+        done.reset();
         // Told before anyone waiting is woken, so a waiter finds the news posted.
         emit outcomesReady();
         lock.lock();
-        // The staged file is gone before anyone waiting is woken.
-        m_current.reset();
+        m_retiring = false;
         if (m_waiting.empty())
             m_idle.notify_all();
     }

@@ -71,7 +71,8 @@ public:
     // The same, giving up after limit (a disk that stopped answering holds a flush for ever):
     // false when saves were still in the writer's hands then. Owner thread.
     bool waitForAll(std::chrono::milliseconds limit);
-    // No save is waiting or being put in place. Owner thread.
+    // True when waitForAll would return at once: every outcome is posted and told. Owner
+    // thread.
     bool isIdle() const;
     // Owner thread.
     QList<Outcome> takeOutcomes();
@@ -92,6 +93,7 @@ private:
 
     bool onOwnerThread() const;
     bool onWriterThread() const;
+    bool isIdleLocked() const; // m_mutex held
     void run();
     Outcome apply(Job &job) const;
 
@@ -106,9 +108,13 @@ private:
     // Guarded by m_mutex. Engaged exactly while the writer's thread applies that job, which it
     // took from the front of m_waiting; only that thread sets, resets or touches its staged
     // file, while other threads may read its entryPath and bytes under the lock (they do not
-    // change while it is engaged). Reset, with its staged file, before anyone waiting is woken.
+    // change while it is engaged). Reset in the same critical section that posts its outcome;
+    // its staged file is gone before anyone waiting is woken.
     std::optional<Job> m_current;
     QList<Outcome> m_outcomes; // guarded by m_mutex
+    // Guarded by m_mutex. Set by the writer's thread from posting an outcome until it has told
+    // of it (its staged file gone, outcomesReady raised): not idle meanwhile.
+    bool m_retiring = false;
     bool m_stopping = false; // guarded by m_mutex
     // Started by the first save, on the owner thread; joined by the destructor.
     std::thread m_thread;

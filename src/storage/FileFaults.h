@@ -28,6 +28,12 @@ enum class Step {
     Kept,
     // Renamed: the new text is under the entry's name; the folder is not yet flushed.
     Renamed,
+    // Busy: another process holds the entry's lock (it is judging, keeping or renaming the same
+    // entry); the save waits for it, a bounded time.
+    Busy,
+    // Posted: the entry writer has posted the save's outcome for the GUI thread and not yet
+    // told anyone; the path is the entry's.
+    Posted,
 };
 
 // The hook returns true to make that step fail for that path. Empty hook: nothing fails.

@@ -17,6 +17,7 @@ constexpr std::array kEvents = {
     std::pair {Event::Close, u"Close"},
     std::pair {Event::Terminate, u"Terminate"},
     std::pair {Event::Follow, u"Follow"},
+    std::pair {Event::Deliver, u"Deliver"},
     std::pair {Event::WriteInPlace, u"WriteInPlace"},
     std::pair {Event::RenameOver, u"RenameOver"},
     std::pair {Event::Create, u"Create"},
@@ -31,6 +32,7 @@ constexpr std::array kEvents = {
     std::pair {Event::Fail, u"Fail"},
     std::pair {Event::Slow, u"Slow"},
     std::pair {Event::RefuseSwaps, u"RefuseSwaps"},
+    std::pair {Event::Age, u"Age"},
 };
 
 constexpr std::array kSteps = {
@@ -46,12 +48,20 @@ constexpr std::array kSteps = {
     std::pair {Step::Looked, u"Looked"},
     std::pair {Step::Kept, u"Kept"},
     std::pair {Step::Renamed, u"Renamed"},
+    std::pair {Step::Busy, u"Busy"},
+    std::pair {Step::Posted, u"Posted"},
 };
 
 constexpr std::array kStarts = {
     std::pair {Start::Absent, u"absent"},
     std::pair {Start::Seen, u"seen"},
     std::pair {Start::Foreign, u"foreign"},
+};
+
+constexpr std::array kTexts = {
+    std::pair {Texts::Plain, u"plain"},
+    std::pair {Texts::Japanese, u"japanese"},
+    std::pair {Texts::Foreign, u"bytes"},
 };
 
 template<typename Table, typename Value> QString nameIn(const Table &table, Value value)
@@ -105,6 +115,16 @@ std::optional<Start> startNamed(QStringView name)
     return valueIn<Start>(kStarts, name);
 }
 
+QString textsName(Texts texts)
+{
+    return nameIn(kTexts, texts);
+}
+
+std::optional<Texts> textsNamed(QStringView name)
+{
+    return valueIn<Texts>(kTexts, name);
+}
+
 bool isPersonEvent(Event event)
 {
     return event <= Event::Terminate;
@@ -122,5 +142,6 @@ bool isSecondEvent(Event event)
 
 bool isDiskEvent(Event event)
 {
-    return event == Event::Fail || event == Event::Slow || event == Event::RefuseSwaps;
+    return event == Event::Fail || event == Event::Slow || event == Event::RefuseSwaps
+        || event == Event::Age;
 }

@@ -20,6 +20,9 @@ enum class Event {
     Terminate, // a termination request
     // The page's watcher, catching up with what changed on disk.
     Follow,
+    // The writer's news reaching the page, as its queued signal does whenever the event loop
+    // turns: at any moment, the writer busy or not.
+    Deliver,
     // Another writer (a synchroniser, an editor, a copy tool) on the entry.
     WriteInPlace,
     RenameOver,
@@ -37,6 +40,9 @@ enum class Event {
     Fail, // the step fails (as EIO or ENOSPC would: the seam does not tell them apart)
     Slow, // the step takes a while
     RefuseSwaps, // from now on the file system cannot swap two names (a share), for both Orlunes
+    // The clock.
+    Age, // the ledger's clock moves on past a time stamp's tick: from now on its records are
+    // judged by the files' times alone, as for files written a while before
 };
 
 // How the entry of the first shown day stands when the page opens.
@@ -46,11 +52,21 @@ enum class Start {
     Foreign, // a file replaced by another writer after the page loaded it, not yet followed
 };
 
+// What the writers' texts are made of, beside their marks.
+enum class Texts {
+    Plain, // ASCII, one Japanese character typed
+    Japanese, // Japanese throughout (trail bytes that are a backslash among them), CR LF breaks
+    Foreign, // the other writer's versions hold bytes that are not code page 932 (a zero among
+             // them), which every save must keep as they were
+};
+
 struct Move
 {
     Event event = Event::Type;
     // Armed for the next time the writer reaches this step; none: run at once.
     std::optional<FileFaults::Step> at;
+    // Armed at a step of the second Orlune's saves instead (written "Event@2.Step").
+    bool second = false;
 
     bool operator==(const Move &) const = default;
 };
@@ -61,6 +77,8 @@ QString stepName(FileFaults::Step step);
 std::optional<FileFaults::Step> stepNamed(QStringView name);
 QString startName(Start start);
 std::optional<Start> startNamed(QStringView name);
+QString textsName(Texts texts);
+std::optional<Texts> textsNamed(QStringView name);
 
 // Which actor an event belongs to.
 bool isPersonEvent(Event event);

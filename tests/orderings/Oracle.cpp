@@ -26,8 +26,8 @@ QString shown(const QByteArray &bytes)
 } // namespace
 
 Oracle::Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue,
-    bool savesFailed)
-    : m_history(history), m_savesFailed(savesFailed)
+    const Faults &faults)
+    : m_history(history), m_faults(faults), m_savesFailed(faults.savesFailed)
 {
     for (auto folder = folders.cbegin(); folder != folders.cend(); ++folder)
         scanFolder(folder.key(), folder.value());
@@ -123,8 +123,8 @@ QStringList Oracle::violations() const
     checkKnown(out);
     // With no step made to fail, every save can go through: nothing needs rescuing.
     for (const Found &file : m_found) {
-        if (file.kind == Kind::Rescue && !m_savesFailed)
-            out << QStringLiteral("%1 was rescued though no step failed").arg(describe(file));
+        if (file.kind == Kind::Rescue)
+            checkRescued(file, out);
     }
     for (const History::Entry &entry : entries()) {
         checkKept(entry, out);
@@ -252,6 +252,36 @@ void Oracle::checkCopies(const History::Entry &entry, QStringList &out) const
             out << QStringLiteral("%1 keeps %2, which no Orlune's text was in conflict with")
                        .arg(describe(*copy), describe(*copied));
     }
+}
+
+// A rescue file is for a text its own folder could not take: its saves there were refused on the
+// first try and on the retry (a termination tries once), or it stood beside other typing of the
+// same entry that neither saw it (then neither may replace the other).
+void Oracle::checkRescued(const Found &file, QStringList &out) const
+{
+    if (m_faults.refusals.isEmpty()) {
+        out << QStringLiteral("%1 was rescued though no step failed").arg(describe(file));
+        return;
+    }
+    const std::optional<int> id = file.bytes ? m_history.idOf(*file.bytes) : std::nullopt;
+    if (!id)
+        return; // checkKnown says so
+    const History::Entry &entry = m_history.text(*id).entry;
+    const auto refused = m_faults.refusals.count(entry);
+    if (refused >= (m_faults.terminated ? 1 : 2) || besideTyping(entry, *id))
+        return;
+    out << QStringLiteral("%1 rescues %2, though its folder could take it (refused %3 times)")
+               .arg(describe(file), describe(*id))
+               .arg(refused);
+}
+
+bool Oracle::besideTyping(const History::Entry &entry, int id) const
+{
+    const QList<History::Text> &texts = m_history.texts();
+    return std::any_of(texts.begin() + id + 1, texts.end(), [&](const History::Text &later) {
+        return later.writer == m_history.text(id).writer && later.entry == entry
+            && !m_history.seenBy(later.id).contains(id);
+    });
 }
 
 bool Oracle::inConflict(const History::Entry &entry, int id) const

@@ -15,12 +15,24 @@
 class Oracle
 {
 public:
-    // folders: the name each diary folder has in the history, and its path. savesFailed: a
-    // fault made a save fail in this run, so a text may have stood at its entry for a moment
-    // (swapped in, then the save failed and was retried) and been seen by another writer there;
-    // the entry may then hold any writer's newest text, and a retry may keep what it finds.
+    // What the run did to the saves, beside the writers' texts.
+    struct Faults
+    {
+        // A fault made a save fail after its text stood at the entry (swapped in, then keeping
+        // what came back failed, or the folder's flush did; or a link arrived), where another
+        // writer may have seen it; the entry may then hold any writer's newest text, and a
+        // retry may keep what it finds. No other fault relaxes those two rules.
+        bool savesFailed = false;
+        // Each entry once for every step of its saves that was made to fail.
+        QList<History::Entry> refusals;
+        // The run ended in a termination, which need not retry a save its folder refused.
+        bool terminated = false;
+    };
+
+    // folders: the name each diary folder has in the history, and its path. Every diary folder
+    // can take a save whenever no fault refuses it.
     Oracle(const History &history, const QMap<QString, QString> &folders, const QString &rescue,
-        bool savesFailed);
+        const Faults &faults);
 
     // What went wrong, one line each; empty when the run kept everything.
     QStringList violations() const;
@@ -48,8 +60,11 @@ private:
     void checkEntry(const History::Entry &entry, QStringList &out) const;
     void checkCopies(const History::Entry &entry, QStringList &out) const;
     bool inConflict(const History::Entry &entry, int id) const;
+    void checkRescued(const Found &file, QStringList &out) const;
+    bool besideTyping(const History::Entry &entry, int id) const;
 
     const History &m_history;
+    Faults m_faults;
     bool m_savesFailed = false;
     QList<Found> m_found;
 };

@@ -76,7 +76,18 @@ void OtherWriter::act(Event event, const QString &entryPath, const History::Entr
 
 QByteArray OtherWriter::newVersion(const std::optional<QByteArray> &seen)
 {
-    return seen.value_or(QByteArray()) + m_history.mark(QStringLiteral("[o")).toLatin1() + "]";
+    const QByteArray mark = m_history.mark(QStringLiteral("[o")).toLatin1();
+    switch (m_texts) {
+    case Texts::Plain:
+        break;
+    case Texts::Japanese:
+        // 他 … 表ソ and a CR LF, in code page 932: two of the trail bytes are a backslash.
+        return seen.value_or(QByteArray()) + "\x91\xbc" + mark + "]\x95\x5c\x83\x5c\r\n";
+    case Texts::Foreign:
+        // Undefined single bytes, a lead byte whose trail is no trail, and a zero.
+        return seen.value_or(QByteArray()) + mark + QByteArray("\x80\xa0\x81\x7f\x00\xfd]", 7);
+    }
+    return seen.value_or(QByteArray()) + mark + "]";
 }
 
 void OtherWriter::record(

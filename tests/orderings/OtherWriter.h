@@ -12,13 +12,14 @@
 class OtherWriter
 {
 public:
-    explicit OtherWriter(History &history) : m_history(history) { }
+    OtherWriter(History &history, Texts texts) : m_history(history), m_texts(texts) { }
 
     // entryPath: DIARY/YYYY/MMDD.txt; entry: how the history names it.
     void act(Event event, const QString &entryPath, const History::Entry &entry);
+    // A version of its own made after seeing seen (none: nothing), not yet recorded.
+    QByteArray newVersion(const std::optional<QByteArray> &seen);
 
 private:
-    QByteArray newVersion(const std::optional<QByteArray> &seen);
     void record(const History::Entry &entry, const QByteArray &bytes,
         const std::optional<QByteArray> &seen);
 
@@ -31,4 +32,5 @@ private:
     void symlink(const QString &path, const History::Entry &entry);
 
     History &m_history;
+    Texts m_texts;
 };

@@ -16,8 +16,9 @@ std::optional<QByteArray> bytesOf(const QString &text)
 
 } // namespace
 
-Person::Person(History &history, const QMap<QString, QString> &folders, const QDate &firstDay)
-    : m_history(history), m_folders(folders), m_days {firstDay, firstDay.addDays(1)}
+Person::Person(
+    History &history, const QMap<QString, QString> &folders, const QDate &firstDay, Texts texts)
+    : m_history(history), m_folders(folders), m_days {firstDay, firstDay.addDays(1)}, m_texts(texts)
 { }
 
 Person::~Person()
@@ -89,6 +90,8 @@ void Person::act(Event event)
         return terminate();
     case Event::Follow:
         return follow();
+    case Event::Deliver:
+        return shown([&] { m_page->takeWriterOutcomes(); });
     default:
         return;
     }
@@ -99,7 +102,10 @@ void Person::type(bool reachInterval)
     if (!m_panes[0].typingAllowed())
         return;
     const QString seen = m_panes[0].text();
-    QString typed = u"あ"_qs + m_history.mark(QStringLiteral("p")) + u' ';
+    const QString mark = m_history.mark(QStringLiteral("p"));
+    // A line break is CR LF on disk; 表 and ソ have a backslash for their trail byte.
+    QString typed
+        = m_texts == Texts::Japanese ? u"表ソ"_qs + mark + u"\n日記 "_qs : u"あ"_qs + mark + u' ';
     const auto length = [&] { return diaryTextByteLength(seen + typed); };
     if (reachInterval) {
         while (length() % CharsToSave != 0)
@@ -162,6 +168,7 @@ void Person::terminate()
 {
     m_page->terminate();
     m_closed = true;
+    m_terminated = true;
 }
 
 void Person::follow()

@@ -21,7 +21,8 @@ class Person
 {
 public:
     // folders: the history's name of each diary folder and its path; the first is shown first.
-    Person(History &history, const QMap<QString, QString> &folders, const QDate &firstDay);
+    Person(History &history, const QMap<QString, QString> &folders, const QDate &firstDay,
+        Texts texts);
     ~Person();
     Person(const Person &) = delete;
     Person &operator=(const Person &) = delete;
@@ -37,6 +38,7 @@ public:
     void leaveProgram();
 
     bool isClosed() const { return m_closed; }
+    bool terminated() const { return m_terminated; }
     // The entry the page shows: its path and its name in the history.
     QString shownPath() const;
     History::Entry shownEntry() const;
@@ -58,9 +60,11 @@ private:
     History &m_history;
     QMap<QString, QString> m_folders;
     QDate m_days[2];
+    Texts m_texts;
     std::array<CampaignPane, 5> m_panes;
     std::unique_ptr<DiaryPage> m_page;
     bool m_closed = false;
+    bool m_terminated = false;
     // A composition in progress: what the pane held when it started, and where it belongs.
     std::optional<QString> m_composeSeen;
     History::Entry m_composeEntry;

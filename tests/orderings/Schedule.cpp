@@ -8,6 +8,15 @@ using FileFaults::Step;
 namespace {
 
 constexpr Start kStarts[] = {Start::Absent, Start::Seen, Start::Foreign};
+constexpr Texts kTextKinds[] = {Texts::Plain, Texts::Japanese, Texts::Foreign};
+
+// Each schedule of a generated list takes the next kind of text in turn.
+QList<Schedule> textsInTurn(QList<Schedule> schedules)
+{
+    for (qsizetype i = 0; i < schedules.size(); ++i)
+        schedules[i].texts = kTextKinds[i % std::size(kTextKinds)];
+    return schedules;
+}
 
 Move now(Event event)
 {
@@ -27,10 +36,12 @@ std::optional<Move> parseMove(QStringView word)
         return std::nullopt;
     if (sign < 0)
         return now(*event);
-    const std::optional<Step> step = stepNamed(word.mid(sign + 1));
+    QStringView where = word.mid(sign + 1);
+    const bool second = where.startsWith(u"2.");
+    const std::optional<Step> step = stepNamed(second ? where.mid(2) : where);
     if (!step)
         return std::nullopt;
-    return at(*event, *step);
+    return Move {*event, *step, second};
 }
 
 // Typing first, the armed moves, the save they meet, then what follows it: the watcher
@@ -48,10 +59,12 @@ Schedule aroundOneSave(Start start, const QList<Move> &armed)
 
 QString Schedule::text() const
 {
-    QStringList words {startName(start) + u':'};
+    QStringList words {
+        startName(start) + (texts == Texts::Plain ? QString() : u'/' + textsName(texts)) + u':'};
     for (const Move &move : moves)
-        words << (move.at ? eventName(move.event) + u'@' + stepName(*move.at)
-                          : eventName(move.event));
+        words << (move.at
+                ? eventName(move.event) + (move.second ? u"@2."_qs : u"@"_qs) + stepName(*move.at)
+                : eventName(move.event));
     return words.join(u' ');
 }
 
@@ -60,11 +73,14 @@ std::optional<Schedule> Schedule::parse(const QString &line)
     const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
     if (words.isEmpty() || !words.front().endsWith(u':'))
         return std::nullopt;
-    const std::optional<Start> start = startNamed(QStringView(words.front()).chopped(1));
-    if (!start)
+    const QStringList head = words.front().chopped(1).split(u'/');
+    const std::optional<Start> start = startNamed(head.front());
+    const std::optional<Texts> texts = head.size() == 1 ? Texts::Plain : textsNamed(head.value(1));
+    if (!start || !texts || head.size() > 2)
         return std::nullopt;
     Schedule schedule;
     schedule.start = *start;
+    schedule.texts = *texts;
     for (qsizetype i = 1; i < words.size(); ++i) {
         const std::optional<Move> move = parseMove(words[i]);
         if (!move)
@@ -76,7 +92,7 @@ std::optional<Schedule> Schedule::parse(const QString &line)
 
 QList<Step> Schedule::interleavingSteps()
 {
-    return {Step::Create, Step::Sync, Step::Looked, Step::Kept, Step::Renamed};
+    return {Step::Create, Step::Sync, Step::Looked, Step::Kept, Step::Renamed, Step::Posted};
 }
 
 QList<Step> Schedule::faultSteps()
@@ -90,7 +106,7 @@ QList<Event> Schedule::singleProcessEvents()
     QList<Event> events;
     for (int e = int(Event::Type); e <= int(Event::Symlink); ++e)
         events << Event(e);
-    return events;
+    return events << Event::Age;
 }
 
 QList<Schedule> Schedule::pairs()
@@ -116,54 +132,98 @@ QList<Schedule> Schedule::pairs()
             }
         }
     }
-    return all;
+    return textsInTurn(all);
 }
 
 QList<Schedule> Schedule::secondOrlunePairs()
 {
     QList<Schedule> all;
-    const auto add = [&](Start start, const QList<Move> &armed) {
+    const auto add = [&](Start start, const QList<Move> &before, const QList<Move> &armed) {
         Schedule schedule = aroundOneSave(start, armed);
+        schedule.moves = before + schedule.moves;
         // The second one has the last word too, then both close.
         schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondSave));
         schedule.moves.insert(schedule.moves.size() - 1, now(Event::SecondClose));
         all << schedule;
     };
-    for (const Start start : {Start::Seen, Start::Foreign}) {
+    const QList<Event> secondEvents {
+        Event::SecondSave, Event::SecondFollow, Event::SecondClose, Event::SecondStart};
+    for (const bool refused : {false, true}) {
+        const QList<Move> swaps = refused ? QList<Move> {now(Event::RefuseSwaps)} : QList<Move> {};
+        // Its events at every step of the first one's save: it starts with that event, or it
+        // was open before another writer's version came, so that both meet that as another's.
         for (const Step step : interleavingSteps()) {
-            for (int e = int(Event::SecondSave); e <= int(Event::SecondStart); ++e)
-                add(start, {at(Event(e), step)});
-            // Where neither can swap names, the second one's save at each step.
-            add(start, {now(Event::RefuseSwaps), at(Event::SecondSave, step)});
+            for (const Event event : secondEvents) {
+                add(Start::Seen, swaps, {at(event, step)});
+                add(Start::Foreign, swaps, {at(event, step)});
+                add(Start::Seen,
+                    swaps + QList<Move> {now(Event::SecondStart), now(Event::RenameOver)},
+                    {at(event, step)});
+            }
+        }
+        // Its own save paused at every step, with every event of the first one's process
+        // there; its start (which clears leftovers) comes after the typing, so it meets the
+        // first one's temporaries.
+        const QList<Move> opened = swaps
+            + QList<Move> {now(Event::Type), now(Event::SecondStart), now(Event::RenameOver)};
+        for (const Step step : interleavingSteps()) {
+            for (const Event event : singleProcessEvents()) {
+                Move move = at(event, step);
+                move.second = true;
+                add(Start::Seen, opened, {move, now(Event::SecondSave)});
+            }
+        }
+        // And each of its steps failing.
+        for (const Step step : faultSteps()) {
+            Move move = at(Event::Fail, step);
+            move.second = true;
+            add(Start::Seen, opened, {move, now(Event::SecondSave)});
         }
     }
-    return all;
+    return textsInTurn(all);
 }
 
 Schedule Schedule::random(QRandomGenerator &random)
 {
     const QList<Event> events = singleProcessEvents();
+    const QList<Event> secondEvents {
+        Event::SecondSave, Event::SecondSave, Event::SecondFollow, Event::SecondStart};
     const QList<Step> points = interleavingSteps() + QList<Step> {Step::Exchange, Step::Link};
     const QList<Step> faults = faultSteps();
     Schedule schedule;
     schedule.start = kStarts[random.bounded(3)];
+    schedule.texts = kTextKinds[random.bounded(3)];
+    // One schedule in four has a second Orlune, its events and moves at its steps.
+    const bool withSecond = random.bounded(4) == 0;
+    const auto where = [&](Move move) {
+        move.second = withSecond && random.bounded(3) == 0;
+        return move;
+    };
     const int length = 4 + random.bounded(8);
     for (int i = 0; i < length; ++i) {
         const int kind = random.bounded(10);
         if (kind == 0) {
-            schedule.moves << at(Event::Fail, faults[random.bounded(faults.size())]);
+            schedule.moves << where(at(Event::Fail, faults[random.bounded(faults.size())]));
         } else if (kind == 1) {
-            schedule.moves << at(Event::Slow, Step::Sync);
+            schedule.moves << where(at(Event::Slow, Step::Sync));
+        } else if (kind == 2 && withSecond) {
+            const Event event = secondEvents[random.bounded(secondEvents.size())];
+            if (random.bounded(2) == 0)
+                schedule.moves << now(event);
+            else
+                schedule.moves << at(event, points[random.bounded(points.size())]);
         } else {
             const Event event = events[random.bounded(events.size())];
             if (random.bounded(2) == 0)
                 schedule.moves << now(event);
             else
-                schedule.moves << at(event, points[random.bounded(points.size())]);
+                schedule.moves << where(at(event, points[random.bounded(points.size())]));
         }
         // Saves often, so that armed moves meet a writer.
         if (random.bounded(3) != 0)
             schedule.moves << now(random.bounded(2) == 0 ? Event::SaveKey : Event::Leave);
+        if (withSecond && random.bounded(4) == 0)
+            schedule.moves << now(Event::SecondSave);
     }
     return schedule;
 }

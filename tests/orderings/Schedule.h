@@ -7,12 +7,14 @@
 
 class QRandomGenerator;
 
-// The start of the page and the moves of every actor, in order. Written as one line, e.g.
-// "foreign: Type RenameOver@Looked SaveKey Close", which is also how a schedule is replayed.
+// The start of the page, what the texts are made of and the moves of every actor, in order.
+// Written as one line, e.g. "foreign: Type RenameOver@Looked SaveKey Close" (plain texts) or
+// "seen/japanese: Type SaveKey Close", which is also how a schedule is replayed.
 class Schedule
 {
 public:
     Start start = Start::Seen;
+    Texts texts = Texts::Plain;
     QList<Move> moves;
 
     QString text() const;
@@ -21,11 +23,13 @@ public:
 
     // Every pair of events at every step point where another actor can come in, for every
     // start, each with and without the swap refused; and every fault with every event at every
-    // such point.
+    // such point. The kinds of text take turns.
     static QList<Schedule> pairs();
-    // Second Orlune: each of its events at every step point of the first one's save.
+    // Second Orlune: each of its events at every step point of the first one's save, and every
+    // event of the first one's process and every fault at every step point of its own, each
+    // with and without the swap refused.
     static QList<Schedule> secondOrlunePairs();
-    // A longer schedule of single-process events, drawn from the generator.
+    // A longer schedule, drawn from the generator: one in four has a second Orlune too.
     static Schedule random(QRandomGenerator &random);
 
     // The steps where the writer can be interrupted, and those that can fail.

@@ -3,6 +3,7 @@
 #include "storage/Settings.h"
 
 #include <QProcessEnvironment>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -41,14 +42,41 @@ bool SecondOrlune::start()
             << QStringLiteral("the second Orlune did not start: %1").arg(m_process.errorString());
         return false;
     }
+    for (const Move &move : QList<Move>(m_armed))
+        sendArm(move);
     return ask("open").has_value();
 }
 
-std::optional<QByteArray> SecondOrlune::ask(const QByteArray &command)
+void SecondOrlune::arm(const Move &move)
 {
-    m_process.write(command + '\n');
-    QByteArray line;
-    while (!line.endsWith('\n')) {
+    if (move.event == Event::Fail)
+        m_faultsArmed << *move.at;
+    m_armed << move;
+    if (m_started && m_process.state() == QProcess::Running)
+        sendArm(move);
+}
+
+void SecondOrlune::sendArm(const Move &move)
+{
+    const bool fail = move.event == Event::Fail;
+    ask("arm " + stepName(*move.at).toLatin1() + (fail ? " fail" : " pause"));
+    // A fault is the process's own from now on; a pause comes back to be run here.
+    if (fail)
+        m_armed.removeOne(move);
+}
+
+bool SecondOrlune::send(const QByteArray &command)
+{
+    // On its way at once: the test's thread may wait for the writer next, which may wait for
+    // this process.
+    return m_process.write(command + '\n') == command.size() + 1
+        && m_process.waitForBytesWritten(kAnswerMs);
+}
+
+std::optional<QByteArray> SecondOrlune::readUntil(
+    const QByteArray &command, const std::function<bool(const QByteArray &line)> &done)
+{
+    for (;;) {
         if (!m_process.canReadLine() && !m_process.waitForReadyRead(kAnswerMs)) {
             m_problems << QStringLiteral("the second Orlune did not answer \"%1\"")
                               .arg(QString::fromLatin1(command));
@@ -56,24 +84,65 @@ std::optional<QByteArray> SecondOrlune::ask(const QByteArray &command)
             m_process.waitForFinished(kAnswerMs);
             return std::nullopt;
         }
-        if (m_process.canReadLine())
-            line = m_process.readLine();
+        while (m_process.canReadLine()) {
+            const QByteArray line = m_process.readLine().trimmed();
+            if (done(line))
+                return line;
+            if (!line.startsWith("paused "))
+                continue;
+            // Its moves run while it waits, then it goes on. The first one's close waits for
+            // its writer, which may wait for this one's lock: that runs once this one goes on.
+            const std::optional<FileFaults::Step> step
+                = stepNamed(QString::fromLatin1(line.mid(7)));
+            QList<Move> here;
+            for (qsizetype i = 0; i < m_armed.size();) {
+                if (m_armed[i].at == step)
+                    here << m_armed.takeAt(i);
+                else
+                    ++i;
+            }
+            const auto closing = std::find_if(here.begin(), here.end(), [](const Move &move) {
+                return move.event == Event::Close || move.event == Event::Terminate;
+            });
+            const QList<Move> after(closing, here.end());
+            here.erase(closing, here.end());
+            const QScopedValueRollback busy(m_paused, true);
+            if (m_atStep)
+                m_atStep(here);
+            send("go");
+            if (m_atStep && !after.isEmpty())
+                m_atStep(after);
+        }
     }
-    return line.trimmed();
+}
+
+std::optional<QByteArray> SecondOrlune::ask(
+    const QByteArray &command, const QByteArray &end, bool mayWait)
+{
+    if (!send(command))
+        return std::nullopt;
+    // Waiting for the first one's lock, it is left to go on while the first one does.
+    const std::optional<QByteArray> answer = readUntil(command,
+        [&](const QByteArray &line) { return line == end || (mayWait && line == "busy"); });
+    if (answer == "busy")
+        m_inFlight = end;
+    return answer;
 }
 
 void SecondOrlune::act(Event event)
 {
-    if (m_closed)
+    // Waiting at a step of its own, it does nothing else.
+    if (m_closed || m_paused)
         return;
     if (!start() || event == Event::SecondStart)
         return;
+    settle();
     if (event == Event::SecondSave)
         return save();
     if (event == Event::SecondFollow)
-        ask("follow");
+        ask("follow", "ok");
     if (event == Event::SecondClose) {
-        ask("close");
+        ask("close", "ok", true);
         m_closed = true;
     }
 }
@@ -82,15 +151,32 @@ void SecondOrlune::save()
 {
     const QByteArray mark = m_history.mark(QStringLiteral("[2nd-")).toLatin1() + "]";
     // It answers with what its pane held before the mark was typed at its end.
-    const std::optional<QByteArray> answer = ask("save " + mark);
-    if (!answer)
+    const QByteArray command = "save " + mark;
+    if (!send(command))
         return;
-    const QByteArray seen = QByteArray::fromHex(*answer);
+    const std::optional<QByteArray> typed
+        = readUntil(command, [](const QByteArray &line) { return line.startsWith("typed "); });
+    if (!typed)
+        return;
+    const QByteArray seen = QByteArray::fromHex(typed->mid(6));
     m_history.add(History::Writer::Second, m_entry, seen + mark, seen);
+    const std::optional<QByteArray> end = readUntil(
+        command, [](const QByteArray &line) { return line == "saved" || line == "busy"; });
+    if (end == "busy")
+        m_inFlight = "saved";
+}
+
+void SecondOrlune::settle()
+{
+    if (m_inFlight.isEmpty() || m_paused || m_process.state() != QProcess::Running)
+        return;
+    const QByteArray end = std::exchange(m_inFlight, {});
+    readUntil(end, [&](const QByteArray &line) { return line == end; });
 }
 
 void SecondOrlune::finish()
 {
+    settle();
     if (m_started && !m_closed && m_process.state() == QProcess::Running)
         ask("close");
     m_closed = true;

@@ -1,5 +1,7 @@
 #include "StepGate.h"
 
+#include "storage/EntryLedger.h"
+
 #include <QtGlobal>
 
 using FileFaults::Step;
@@ -9,9 +11,13 @@ namespace {
 // A pause that nobody releases within this time lets the writer go on, and says so.
 constexpr std::chrono::seconds kPauseLimit {10};
 
+// How far the ledger's clock moves on for Age: past a time stamp's tick.
+constexpr long kAged = EntryLedger::kTimestampTickSeconds + 1;
+
 bool needsTestThread(Event event)
 {
-    return isPersonEvent(event) || event == Event::Follow || isSecondEvent(event);
+    return isPersonEvent(event) || event == Event::Follow || event == Event::Deliver
+        || isSecondEvent(event);
 }
 
 } // namespace
@@ -19,12 +25,14 @@ bool needsTestThread(Event event)
 StepGate::StepGate(const QStringList &diaries, Action inlineAction)
     : m_roots(diaries), m_inline(std::move(inlineAction)), m_testThread(std::this_thread::get_id())
 {
+    EntryLedger::setClockAhead(0);
     FileFaults::setHook([this](Step step, const QString &path) { return onStep(step, path); });
 }
 
 StepGate::~StepGate()
 {
     FileFaults::setHook({});
+    EntryLedger::setClockAhead(0);
 }
 
 void StepGate::arm(const Move &move)
@@ -51,6 +59,12 @@ int StepGate::failed() const
     return m_failed;
 }
 
+QList<std::pair<Step, QString>> StepGate::failures() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_failures;
+}
+
 QStringList StepGate::notes() const
 {
     const std::lock_guard lock(m_mutex);
@@ -72,6 +86,11 @@ bool StepGate::onStep(Step step, const QString &path)
     if (traced)
         qInfo("step %s %s", qPrintable(stepName(step)), qPrintable(path));
     std::unique_lock lock(m_mutex);
+    // Waiting for the second one's lock, the writer needs the test's thread to let that one go
+    // on; any later step says it has stopped waiting.
+    m_blocked = step == Step::Busy;
+    if (m_blocked)
+        m_changed.notify_all();
     const bool onTestThread = std::this_thread::get_id() == m_testThread;
     bool fail = step == Step::Exchange && m_swapsRefused;
     // The moves armed at this step, in the schedule's order; those that need the test's thread
@@ -92,7 +111,12 @@ bool StepGate::onStep(Step step, const QString &path)
         if (move.event == Event::Fail) {
             fail = true;
             // A refused swap is no failure: the save takes the other way.
-            m_failed += step != Step::Exchange;
+            if (step != Step::Exchange) {
+                ++m_failed;
+                m_failures.append({step, path});
+            }
+        } else if (move.event == Event::Age) {
+            EntryLedger::setClockAhead(kAged);
         } else if (move.event == Event::Slow) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -161,7 +185,7 @@ bool StepGate::runWriter(
             working = busy();
         }
         lock.lock();
-        if (!working && !(m_waiting && !m_paused.isEmpty()))
+        if ((!working || m_blocked) && !(m_waiting && !m_paused.isEmpty()))
             return true;
         if (std::chrono::steady_clock::now() > deadline) {
             // Let it go, so the schedule can end; it has failed.
@@ -169,10 +193,15 @@ bool StepGate::runWriter(
             m_changed.notify_all();
             return false;
         }
-        m_changed.wait_for(
-            lock, kLook, [this] { return m_nudged || (m_waiting && !m_paused.isEmpty()); });
+        m_changed.wait_for(lock, kLook,
+            [this] { return m_nudged || m_blocked || (m_waiting && !m_paused.isEmpty()); });
         m_nudged = false;
     }
+}
+
+void StepGate::age()
+{
+    EntryLedger::setClockAhead(kAged);
 }
 
 void StepGate::refuseSwaps()

@@ -36,8 +36,11 @@ public:
     int fired() const;
     // How many steps were made to fail.
     int failed() const;
+    // The steps made to fail and their files, in order.
+    QList<std::pair<FileFaults::Step, QString>> failures() const;
 
-    // Lets the writer run until busy() is false: each time it waits at a step, atStep runs that
+    // Lets the writer run until busy() is false, or until it waits for another process's lock
+    // (that process needs this thread to go on): each time it waits at a step, atStep runs that
     // step's moves on this thread and the writer goes on. False when the writer neither
     // finished nor stopped within the timeout.
     using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
@@ -45,6 +48,8 @@ public:
         std::chrono::milliseconds timeout);
     // Every swap of names is refused from now on.
     void refuseSwaps();
+    // The ledger's clock moves on past a time stamp's tick.
+    static void age();
     // The writer has news (any thread): runWriter looks again at once.
     void nudge();
     // Lets a writer waiting at a step go on (before a move that waits for it).
@@ -74,8 +79,10 @@ private:
     bool m_released = false;
     bool m_held = false;
     bool m_nudged = false;
+    bool m_blocked = false; // the writer waits for another process's lock
     bool m_swapsRefused = false;
     int m_fired = 0;
     int m_failed = 0;
+    QList<std::pair<FileFaults::Step, QString>> m_failures;
     QStringList m_notes;
 };
