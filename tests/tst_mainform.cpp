@@ -90,7 +90,6 @@ private slots:
     void compositionIsNotReplacedByAReload();
     void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data();
     void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable();
-    void dayThatCannotBeLoadedTakesNoTyping();
 };
 
 void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
@@ -677,31 +676,6 @@ void tst_MainForm::anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable()
         QCOMPARE(readFile(entryPathIn(other, 2026, 12, 8)), "other today");
         QCOMPARE(kept.size(), 0);
     }
-}
-
-// An entry over the pane's capacity: the error is shown, nothing typed can be stranded under
-// that day, and the file stays where it is.
-void tst_MainForm::dayThatCannotBeLoadedTakesNoTyping()
-{
-    DiaryFixture f;
-    QVERIFY(f.useDiary());
-    QVERIFY(f.writeEntry(2026, 12, 8, "the eighth"));
-    QVERIFY(f.writeEntry(2025, 12, 9, "last year's ninth"));
-    const QString big = f.entry(2026, 12, 9);
-    QVERIFY(f.writeEntry(2026, 12, 9, ""));
-    QVERIFY(QFile::resize(big, kPaneCapacityBytes + 1));
-    TfrmMain &w = f.start();
-    QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
-    QCOMPARE(f.prompter.messages.size(), 1);
-    QCOMPARE(w.memToday->text(), QString());
-    QVERIFY(w.memToday->isReadOnly());
-    QCOMPARE(w.mem1YearAgo->text(), u"last year's ninth"_qs);
-    QTest::keyClicks(w.memToday, u"stranded"_qs);
-    w.memTodayExit();
-    QVERIFY(w.close());
-    QCOMPARE(QFileInfo(big).size(), kPaneCapacityBytes + 1);
-    QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files),
-        QStringList({u"1208.txt"_qs, u"1209.txt"_qs}));
 }
 
 #include "tst_mainform.moc"
