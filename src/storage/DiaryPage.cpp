@@ -129,7 +129,10 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
     for (int round = 0; round < 2 && (round == 0 || m_folder != DiaryDir); ++round) {
         if (round > 0 && hasUnsavedTyping())
             keepTyping(errors);
+        const bool otherFolder = m_folder != DiaryDir;
         m_folder = DiaryDir;
+        if (otherFolder)
+            emit entryDaysChanged();
         for (int i = 0; i < kPaneCount; ++i)
             m_paths[i] = pathOfPane(i);
         for (int i = first; i < kPaneCount; ++i) {
@@ -183,12 +186,21 @@ void DiaryPage::loadPane(int index)
         return;
     }
     m_todayOnDisk.reset();
+    refuseTypingBecause(QString());
     allowTyping(true);
     // A save of this day that failed shows again, as typing not yet on disk. The file is not
     // read: what was seen of it before decides whether the retry keeps it.
     const qsizetype failed = failedIndex(m_date);
     if (failed >= 0) {
         showToday(m_unsaved.takeAt(failed).text);
+        return;
+    }
+    // A link to a file in a folder that is not there can take no save: typing would be stranded.
+    const QString unreachable = unreachableLinkTarget(path);
+    if (!unreachable.isEmpty()) {
+        refuseToday();
+        refuseTypingBecause(StorageMessages::cannotCreate(unreachable));
+        EntryLedger::instance().rememberAbsent(path);
         return;
     }
     TextHolder onDisk(today().text());
@@ -200,6 +212,9 @@ void DiaryPage::loadPane(int index)
             EntryLedger::instance().rememberAbsent(path);
     }
     m_todayOnDisk = onDisk.text();
+    // An entry that is never replaced takes no typing, which a close would have to drop.
+    if (isReadOnlyFile(path))
+        allowTyping(false);
     showToday(onDisk.text());
 }
 
@@ -218,6 +233,14 @@ void DiaryPage::refuseToday()
     m_todayOnDisk.reset();
     allowTyping(false);
     today().clearText();
+}
+
+void DiaryPage::refuseTypingBecause(const QString &why)
+{
+    if (m_typingRefusal == why)
+        return;
+    m_typingRefusal = why;
+    today().setRefusalNote(why);
 }
 
 void DiaryPage::allowTyping(bool allowed)
@@ -274,6 +297,7 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
         return false;
     const QString path = entryFilePathIn(folder, date.year(), date.month(), date.day());
     remember(Unsaved {date, path, text, false, QString(), folder});
+    emit entryDaysChanged();
     return true;
 }
 
@@ -313,7 +337,8 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
         if (!unsaved.failed && !isSavePending(unsaved.path))
             settled << unsaved.path;
     }
-    for (const EntryWriter::Outcome &outcome : writer.takeOutcomes()) {
+    const QList<EntryWriter::Outcome> outcomes = writer.takeOutcomes();
+    for (const EntryWriter::Outcome &outcome : outcomes) {
         if (!outcome.previousKept.isEmpty())
             noteKeptVersion(outcome.entryPath, outcome.previousKept, true);
         if (!outcome.keptFile.isEmpty())
@@ -326,6 +351,8 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
     m_unsaved.removeIf(
         [&](const Unsaved &unsaved) { return !unsaved.failed && settled.contains(unsaved.path); });
     retainKnown();
+    if (!outcomes.isEmpty() || !settled.isEmpty())
+        emit entryDaysChanged();
 }
 
 void DiaryPage::noteOutcome(const QString &path, const QString &text, const QString &error)
@@ -414,10 +441,26 @@ QList<QDate> DiaryPage::failedDates() const
     return dates;
 }
 
+QList<DiaryPage::TextNotOnDisk> DiaryPage::textsNotOnDisk() const
+{
+    assertThread();
+    using Kind = TextNotOnDisk::Kind;
+    QList<TextNotOnDisk> texts;
+    if (hasUnsavedTyping())
+        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], today().text()};
+    for (const Unsaved &unsaved : m_unsaved) {
+        texts << TextNotOnDisk {unsaved.failed ? Kind::Failed : Kind::Pending, unsaved.date,
+            unsaved.folder, unsaved.path, unsaved.text};
+    }
+    return texts;
+}
+
 // --- Following other writers ---
 
 void DiaryPage::followDue()
 {
+    // Another writer may have made or removed an entry in a watched year folder.
+    emit entryDaysChanged();
     try {
         followChangesElsewhere();
     } catch (const std::exception &error) {
@@ -610,9 +653,10 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
     }
     QList<Unsaved> lost;
     for (Unsaved &unsaved : failed) {
-        // Beside other typing in pane 0 for the same day, neither text may replace the other;
-        // an entry that takes no save (read-only) cannot take it either.
-        if (!(todayTyping && unsaved.date == m_date)) {
+        // Beside other typing in pane 0 for the same entry file, neither text may replace the
+        // other; an entry that takes no save (read-only) cannot take it either. The same day in
+        // another diary folder is another file.
+        if (!(todayTyping && entryOfRetry(unsaved) == m_paths[0])) {
             try {
                 if (retry(unsaved))
                     continue;
@@ -628,6 +672,13 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
         lost << unsaved;
     }
     return lost;
+}
+
+QString DiaryPage::entryOfRetry(const Unsaved &unsaved)
+{
+    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty())
+        return unsaved.path;
+    return entryPathOf(unsaved.date);
 }
 
 bool DiaryPage::retry(const Unsaved &unsaved)
@@ -772,4 +823,10 @@ bool DiaryPage::typingAllowed() const
 {
     assertThread();
     return m_typingAllowed;
+}
+
+QString DiaryPage::typingRefusal() const
+{
+    assertThread();
+    return m_typingRefusal;
 }
