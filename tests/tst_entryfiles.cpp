@@ -5,6 +5,7 @@
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/EntryLedger.h"
+#include "storage/EntryListing.h"
 #include "storage/EntryWriter.h"
 #include "storage/Exception.h"
 #include "storage/FileFaults.h"
@@ -138,6 +139,7 @@ private slots:
     void keptVersionNeverReplacesAFile();
     void loadShowsTheTextOfASaveInFlight_data();
     void loadShowsTheTextOfASaveInFlight();
+    void listsEntriesAndKeptCopiesByNameOnly();
 
 private:
     EntryWriter m_writer;
@@ -828,6 +830,46 @@ void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
     QCOMPARE(outcomes.size(), 1);
     QVERIFY(outcomes[0].error.isEmpty() && outcomes[0].keptFile.isEmpty());
     QCOMPARE(outcomes[0].text, u"new"_qs);
+}
+
+void tst_EntryFiles::listsEntriesAndKeptCopiesByNameOnly()
+{
+    const QStringList files {u"2024/0229.txt"_qs, u"2024/1231.txt"_qs,
+        u"2024/0229.conflict-20240301-101500.txt"_qs,
+        u"2024/0229.conflict-20240301-101500-2.txt"_qs,
+        u"2024/0229.sync-conflict-20240301-101500-ABCDEFG.txt"_qs, u"2023/0101.txt"_qs,
+        u"0/0229.txt"_qs, u"-1/0301.txt"_qs,
+        // None of these is an entry.
+        u"2023/0229.txt"_qs, u"2023/1301.txt"_qs, u"2023/0100.txt"_qs, u"2023/101.txt"_qs,
+        u"2023/0101.TXT"_qs, u"2023/0101.txt~"_qs, u"2023/.0101.txt.AbC123.tmp"_qs,
+        u"2023/.0102.txt"_qs, u"2023/0101.conflict-x.txt"_qs, u"02023/0102.txt"_qs,
+        u"-0/0102.txt"_qs, u"-4/0102.txt"_qs, u"10000/0102.txt"_qs, u"x/0102.txt"_qs,
+        u"2023/notes/0103.txt"_qs};
+    for (const QString &file : files)
+        WRITE_FILE(DiaryDir + u'/' + file, "text");
+    QVERIFY(QDir().mkpath(DiaryDir + u"/2023/0104.txt"_qs));
+    QVERIFY(QFile::link(DiaryDir + u"/2023/0101.txt"_qs, DiaryDir + u"/2023/0105.txt"_qs));
+    QVERIFY(QFile::link(DiaryDir + u"/nowhere.txt"_qs, DiaryDir + u"/2023/0106.txt"_qs));
+
+    QCOMPARE(EntryListing::years(DiaryDir), (QList<int> {2024, 2023, 0, -1}));
+    QStringList listed;
+    for (const EntryListing::Entry &entry : EntryListing::inDiary(DiaryDir)) {
+        QVERIFY(entry.path.startsWith(DiaryDir + u'/'));
+        listed << QStringLiteral("%1-%2-%3%4 %5")
+                      .arg(entry.year)
+                      .arg(entry.month)
+                      .arg(entry.day)
+                      .arg(entry.kept ? u" kept"_qs : QString(), QFileInfo(entry.path).fileName());
+    }
+    const QStringList expected {u"2024-12-31 1231.txt"_qs, u"2024-2-29 0229.txt"_qs,
+        u"2024-2-29 kept 0229.conflict-20240301-101500-2.txt"_qs,
+        u"2024-2-29 kept 0229.conflict-20240301-101500.txt"_qs,
+        u"2024-2-29 kept 0229.sync-conflict-20240301-101500-ABCDEFG.txt"_qs,
+        u"2023-1-5 0105.txt"_qs, u"2023-1-1 0101.txt"_qs, u"0-2-29 0229.txt"_qs,
+        u"-1-3-1 0301.txt"_qs};
+    QCOMPARE(listed, expected);
+    QVERIFY(EntryListing::inYear(DiaryDir, 2022).isEmpty());
+    QVERIFY(EntryListing::inDiary(QString()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_EntryFiles)

@@ -126,7 +126,10 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
     for (int round = 0; round < 2 && (round == 0 || m_folder != DiaryDir); ++round) {
         if (round > 0 && hasUnsavedTyping())
             keepTyping(errors);
+        const bool otherFolder = m_folder != DiaryDir;
         m_folder = DiaryDir;
+        if (otherFolder)
+            emit entryDaysChanged();
         for (int i = 0; i < kPaneCount; ++i)
             m_paths[i] = pathOfPane(i);
         for (int i = first; i < kPaneCount; ++i) {
@@ -271,6 +274,7 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
         return false;
     const QString path = entryFilePathIn(folder, date.year(), date.month(), date.day());
     remember(Unsaved {date, path, text, false, QString(), folder});
+    emit entryDaysChanged();
     return true;
 }
 
@@ -310,7 +314,8 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
         if (!unsaved.failed && !isSavePending(unsaved.path))
             settled << unsaved.path;
     }
-    for (const EntryWriter::Outcome &outcome : writer.takeOutcomes()) {
+    const QList<EntryWriter::Outcome> outcomes = writer.takeOutcomes();
+    for (const EntryWriter::Outcome &outcome : outcomes) {
         if (!outcome.keptFile.isEmpty())
             noteKeptVersion(outcome.entryPath, outcome.keptFile);
         noteOutcome(outcome.entryPath, outcome.text, outcome.error);
@@ -321,6 +326,8 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
     m_unsaved.removeIf(
         [&](const Unsaved &unsaved) { return !unsaved.failed && settled.contains(unsaved.path); });
     retainKnown();
+    if (!outcomes.isEmpty() || !settled.isEmpty())
+        emit entryDaysChanged();
 }
 
 void DiaryPage::noteOutcome(const QString &path, const QString &text, const QString &error)
@@ -406,10 +413,26 @@ QList<QDate> DiaryPage::failedDates() const
     return dates;
 }
 
+QList<DiaryPage::TextNotOnDisk> DiaryPage::textsNotOnDisk() const
+{
+    assertThread();
+    using Kind = TextNotOnDisk::Kind;
+    QList<TextNotOnDisk> texts;
+    if (hasUnsavedTyping())
+        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], today().text()};
+    for (const Unsaved &unsaved : m_unsaved) {
+        texts << TextNotOnDisk {unsaved.failed ? Kind::Failed : Kind::Pending, unsaved.date,
+            unsaved.folder, unsaved.path, unsaved.text};
+    }
+    return texts;
+}
+
 // --- Following other writers ---
 
 void DiaryPage::followDue()
 {
+    // Another writer may have made or removed an entry in a watched year folder.
+    emit entryDaysChanged();
     try {
         followChangesElsewhere();
     } catch (const std::exception &error) {

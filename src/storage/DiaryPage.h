@@ -31,6 +31,18 @@ public:
     // A version kept while the person types is told of once the typing pauses.
     static constexpr int kNoticeDelayMs = 2000;
 
+    // A text of the page that is not known to be on disk: pane 0's typing, a save handed to the
+    // entry writer whose outcome is not taken yet, or a save that failed.
+    struct TextNotOnDisk
+    {
+        enum class Kind { Typing, Pending, Failed };
+        Kind kind = Kind::Typing;
+        QDate date;
+        QString folder; // the diary folder it is for
+        QString entryPath; // its entry file in that folder
+        QString text;
+    };
+
     // A text that a termination could not save, and the rescue file that holds it.
     struct Rescue
     {
@@ -99,8 +111,14 @@ public:
     bool typingAllowed() const;
     // Days whose failed save waits for a retry (the shown day's typing is in pane 0 instead).
     QList<QDate> failedDates() const;
+    // Every text of the page not known to be on disk, pane 0's typing first; what search and the
+    // calendar's marks count beside the files.
+    QList<TextNotOnDisk> textsNotOnDisk() const;
 
 signals:
+    // The days that have an entry, or a text not yet on disk, may have changed: a save handed
+    // over, an outcome taken, a change in a watched folder, another diary folder.
+    void entryDaysChanged();
     // Kept-version notices wait and the person has paused typing (or left the pane).
     void keptNoticesDue();
     // Following the page on the watcher's timer failed (an entry that cannot be read).
