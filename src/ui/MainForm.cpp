@@ -2,6 +2,7 @@
 
 #include "storage/DiaryPage.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryListing.h"
 #include "storage/EntryWriter.h"
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
@@ -35,6 +36,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
@@ -79,11 +81,29 @@ QString longHint(const QString &hint)
     return hint.section(QLatin1Char('|'), 1);
 }
 
-// The entry files and kept copies of a diary folder, as the search reads them.
+// The entry files and kept copies of a diary folder, as the search reads them. Scan thread.
 QList<SearchSource> searchSourcesIn(const QString &folder)
 {
-    Q_UNUSED(folder);
-    return {};
+    QList<SearchSource> sources;
+    for (const EntryListing::Entry &entry : EntryListing::inDiary(folder))
+        sources.append({entry.year, entry.month, entry.day, entry.path, entry.kept, {}});
+    return sources;
+}
+
+// The page's texts not on disk yet in the folder, each in place of its entry's file: the
+// newest of each entry (pane 0's typing comes first).
+QList<SearchSource> searchTextsNotOnDisk(const DiaryPage &page, const QString &folder)
+{
+    QList<SearchSource> sources;
+    QSet<QString> entries;
+    for (const DiaryPage::TextNotOnDisk &text : page.textsNotOnDisk()) {
+        if (text.folder != folder || entries.contains(text.entryPath))
+            continue;
+        entries.insert(text.entryPath);
+        sources.append({text.date.year(), text.date.month(), text.date.day(), text.entryPath,
+            false, text.text});
+    }
+    return sources;
 }
 
 } // namespace
@@ -651,7 +671,9 @@ void TfrmMain::bindSearchKeys()
 void TfrmMain::openSearch()
 {
     if (!frmSearch) {
-        const auto scope = [this] { return TfrmSearch::Scope {DiaryDir, {}}; };
+        const auto scope = [this] {
+            return TfrmSearch::Scope {DiaryDir, searchTextsNotOnDisk(*m_page, DiaryDir)};
+        };
         frmSearch = new TfrmSearch(this, searchSourcesIn, scope);
         m_highlighter = new SearchHighlighter(
             {memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo}, this);
