@@ -51,36 +51,41 @@ void ScanWorker::scan(quint64 generation, const SearchQuery &query, const QStrin
         return;
     if (folder != m_folder) {
         m_folded.clear();
+        m_listing.clear();
+        m_changes.reset();
         m_folder = folder;
     }
-    const QList<SearchSource> all = sources(folder, notOnDisk);
+    // Asked before listing, so that a change made meanwhile is seen by the next query.
+    if (m_changes.changed()) {
+        relist(folder);
+        m_lookAgain = true;
+    }
+    const bool look = m_lookAgain;
     QList<SearchResult> batch;
     QElapsedTimer sinceBatch;
     sinceBatch.start();
     int days = 0;
     int hits = 0;
-    for (const SearchSource &source : all) {
+    QString folded;
+    for (const SearchSource &source : sources(notOnDisk)) {
         if (cancelled(generation))
             return;
-        QString original;
-        QString folded;
-        const QString *text = nullptr;
-        const QString *foldedText = nullptr;
+        QStringView text;
+        QStringView foldedText;
         if (source.text) {
-            original = *source.text;
-            folded = TextFold::fold(original);
-            text = &original;
-            foldedText = &folded;
+            folded = TextFold::fold(*source.text);
+            text = *source.text;
+            foldedText = folded;
         } else {
-            const Folded &kept = entry(source.path);
-            text = &kept.original;
-            foldedText = &kept.folded;
+            const Folded &kept = entry(source.path, look);
+            text = kept.original();
+            foldedText = kept.folded();
         }
-        const SearchQuery::Match match = query.match(*foldedText);
+        const SearchQuery::Match match = query.match(foldedText);
         if (match.hits > 0) {
-            const TextFold::Span hit = TextFold::originalSpan(*text, match.first, match.firstEnd);
+            const TextFold::Span hit = TextFold::originalSpan(text, match.first, match.firstEnd);
             batch.append({source.year, source.month, source.day, source.keptCopy, source.path,
-                match.hits, SearchSnippet::around(*text, hit)});
+                match.hits, SearchSnippet::around(text, hit)});
             ++days;
             hits += match.hits;
         }
@@ -90,6 +95,7 @@ void ScanWorker::scan(quint64 generation, const SearchQuery &query, const QStrin
             sinceBatch.restart();
         }
     }
+    m_lookAgain = false;
     if (!batch.isEmpty())
         emit found(generation, batch);
     emit finished(generation, days, hits);
@@ -100,30 +106,50 @@ qsizetype ScanWorker::keptCharacters() const
     assertThread();
     qsizetype characters = 0;
     for (const Folded &folded : m_folded)
-        characters += folded.original.size() + folded.folded.size();
+        characters += folded.both.size();
     return characters;
 }
 
-QList<SearchSource> ScanWorker::sources(const QString &folder, const QList<SearchSource> &notOnDisk)
+void ScanWorker::relist(const QString &folder)
 {
-    QList<SearchSource> all = folder.isEmpty() ? QList<SearchSource>() : m_lister(folder);
+    m_listing = folder.isEmpty() ? QList<SearchSource>() : m_lister(folder);
+    std::sort(m_listing.begin(), m_listing.end(), newerFirst);
+    // Watched before the files are looked at, so nothing changed after the look goes unseen.
+    if (!folder.isEmpty())
+        m_changes.watch(folder);
+    QSet<QString> listed;
+    QString lastYearFolder;
+    for (const SearchSource &source : std::as_const(m_listing)) {
+        listed.insert(source.path);
+        const QString yearFolder = source.path.left(source.path.lastIndexOf(u'/'));
+        if (yearFolder != lastYearFolder)
+            m_changes.watch(yearFolder);
+        lastYearFolder = yearFolder;
+    }
+    // Entries gone from the folder are forgotten.
+    m_folded.removeIf([&](const auto &it) { return !listed.contains(it.key()); });
+}
+
+QList<SearchSource> ScanWorker::sources(const QList<SearchSource> &notOnDisk) const
+{
+    if (notOnDisk.isEmpty())
+        return m_listing;
     // A text not on disk yet takes the place of its entry's file.
+    QList<SearchSource> all = m_listing;
     QSet<QString> replaced;
     for (const SearchSource &source : notOnDisk)
         replaced.insert(source.path);
     all.removeIf([&](const SearchSource &s) { return !s.keptCopy && replaced.contains(s.path); });
     all.append(notOnDisk);
     std::sort(all.begin(), all.end(), newerFirst);
-    // Entries gone from the folder are forgotten.
-    QSet<QString> listed;
-    for (const SearchSource &source : all)
-        listed.insert(source.path);
-    m_folded.removeIf([&](const auto &it) { return !listed.contains(it.key()); });
     return all;
 }
 
-const ScanWorker::Folded &ScanWorker::entry(const QString &path)
+const ScanWorker::Folded &ScanWorker::entry(const QString &path, bool look)
 {
+    const auto known = m_folded.constFind(path);
+    if (!look && known != m_folded.cend())
+        return *known;
     Folded &folded = m_folded[path];
     struct stat st
     {
@@ -148,9 +174,8 @@ const ScanWorker::Folded &ScanWorker::entry(const QString &path)
 
 void ScanWorker::read(const QString &path, Folded &into)
 {
-    into.original.clear();
-    into.folded.clear();
-    into.readable = false;
+    into.both.clear();
+    into.originalSize = 0;
     if (into.size > kPaneCapacityBytes)
         return;
     // Read as the page reads an entry, never through the page's record of what it saw.
@@ -160,9 +185,12 @@ void ScanWorker::read(const QString &path, Folded &into)
     const std::optional<QByteArray> bytes = file.readUpTo(kPaneCapacityBytes);
     if (!bytes || bytes->size() > kPaneCapacityBytes)
         return;
-    into.original = diaryTextFromBytes(*bytes);
-    into.folded = TextFold::fold(into.original);
-    into.original.squeeze();
-    into.folded.squeeze();
-    into.readable = true;
+    const QString original = diaryTextFromBytes(*bytes);
+    TextFold::fold(original, m_scratch);
+    QString both;
+    both.reserve(original.size() + m_scratch.size());
+    both.append(original);
+    both.append(m_scratch);
+    into.both = std::move(both);
+    into.originalSize = original.size();
 }

@@ -79,6 +79,11 @@ QString fold(QStringView text)
     return out;
 }
 
+void fold(QStringView text, QString &out)
+{
+    foldInto(text, out, nullptr);
+}
+
 Span originalSpan(QStringView text, qsizetype foldedStart, qsizetype foldedEnd)
 {
     QString folded;

@@ -14,6 +14,8 @@ namespace TextFold {
 constexpr char16_t kNeverMatches = 0xFFFF;
 
 QString fold(QStringView text);
+// The same into out, whose room is kept for the next call.
+void fold(QStringView text, QString &out);
 
 // The characters of text behind folded[foldedStart, foldedEnd): [first, second) in text.
 struct Span

@@ -100,8 +100,8 @@ QList<SearchSource> searchTextsNotOnDisk(const DiaryPage &page, const QString &f
         if (text.folder != folder || entries.contains(text.entryPath))
             continue;
         entries.insert(text.entryPath);
-        sources.append({text.date.year(), text.date.month(), text.date.day(), text.entryPath,
-            false, text.text});
+        sources.append({text.date.year(), text.date.month(), text.date.day(), text.entryPath, false,
+            text.text});
     }
     return sources;
 }
