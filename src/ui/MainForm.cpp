@@ -702,6 +702,7 @@ void TfrmMain::showSearchedDay(int year, int month, int day)
     if (year < 1)
         return;
     Calendar1->setDate(QDate(year, month, day));
+    fillYearMonthList();
 }
 
 void TfrmMain::updateCommandStates()

@@ -2,6 +2,7 @@
 """Searching the whole diary as a person does: Ctrl+F, a query, the rows, the days shown."""
 
 import datetime
+import signal
 import unittest
 
 from harness import OrluneTestCase, diary_bytes, wait_until, write_entry
@@ -97,6 +98,12 @@ class SearchTest(OrluneTestCase):
         wait_until(lambda: self.memtoday_text() == "カナダの友人と会った。", 10, "the newest day")
         self.s.key("F3", "F3")
         wait_until(lambda: self.memtoday_text() == "ｶﾅﾀﾞへ行った", 10, "F3 twice")
+        self.s.key("ctrl+End")
+        self.shoot("search-marks")
+
+        # The open search window keeps the program from ending no more than any other.
+        self.app.signal(signal.SIGTERM)
+        self.assertEqual(self.app.wait_exit(), 0)
 
     def test_finds_typing_not_saved_yet(self):
         self.start_main(chars_to_save=99)
