@@ -107,6 +107,18 @@ void TCalendar::writeDatePart(Part part, int value)
     Change();
 }
 
+void TCalendar::setDate(const QDate &date)
+{
+    if (!date.isValid() || date == m_date)
+        return;
+    if (date.year() < 1 || date.year() > lastYear)
+        throw EConvertError();
+    m_date = date;
+    m_useCurrentDate = false;
+    Relayout();
+    Change();
+}
+
 void TCalendar::MonthBack()
 {
     stepMonth(-1);

@@ -25,6 +25,8 @@ public:
     void setDay(int value);
     void MonthBack();
     void MonthForward();
+    // Moves to another date in one change, as picking its day does.
+    void setDate(const QDate &date);
 
     QDate SelectedDate() const { return m_date; }
     int StartOfWeek() const { return m_startOfWeek; }

@@ -2,6 +2,7 @@
 
 #include "storage/DiaryPage.h"
 #include "storage/EntryFiles.h"
+#include "storage/EntryListing.h"
 #include "storage/EntryWriter.h"
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
@@ -11,6 +12,8 @@
 #include "ui/Icons.h"
 #include "ui/Label.h"
 #include "ui/Prompter.h"
+#include "ui/SearchForm.h"
+#include "ui/SearchHighlighter.h"
 #include "ui/SettingsForm.h"
 #include "ui/UiFont.h"
 #include "ui/VersionDialog.h"
@@ -33,12 +36,15 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSet>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
 
 #include <cstdio>
+#include <functional>
 
 TOKBottomDlg *OKBottomDlg = nullptr;
 
@@ -75,6 +81,31 @@ QString longHint(const QString &hint)
     return hint.section(QLatin1Char('|'), 1);
 }
 
+// The entry files and kept copies of a diary folder, as the search reads them. Scan thread.
+QList<SearchSource> searchSourcesIn(const QString &folder)
+{
+    QList<SearchSource> sources;
+    for (const EntryListing::Entry &entry : EntryListing::inDiary(folder))
+        sources.append({entry.year, entry.month, entry.day, entry.path, entry.kept, {}});
+    return sources;
+}
+
+// The page's texts not on disk yet in the folder, each in place of its entry's file: the
+// newest of each entry (pane 0's typing comes first).
+QList<SearchSource> searchTextsNotOnDisk(const DiaryPage &page, const QString &folder)
+{
+    QList<SearchSource> sources;
+    QSet<QString> entries;
+    for (const DiaryPage::TextNotOnDisk &text : page.textsNotOnDisk()) {
+        if (text.folder != folder || entries.contains(text.entryPath))
+            continue;
+        entries.insert(text.entryPath);
+        sources.append({text.date.year(), text.date.month(), text.date.day(), text.entryPath, false,
+            text.text});
+    }
+    return sources;
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
@@ -91,6 +122,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
     createMenus();
     createToolBar();
     bindEvents();
+    bindSearchKeys();
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     move(36, 110);
     memToday->setFocus(Qt::OtherFocusReason);
@@ -635,6 +667,56 @@ DiaryPane *TfrmMain::focusedPane() const
             return pane(i);
     }
     return nullptr;
+}
+
+void TfrmMain::bindSearchKeys()
+{
+    // Keys of the window, not commands: the menus and the toolbar stay as they are.
+    const auto key = [this](QKeySequence sequence, std::function<void()> handler) {
+        auto *shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, handler] { guarded(this, handler); });
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { openSearch(); });
+    key(QKeySequence(Qt::Key_F3), [this] { showSearchNeighbour(1); });
+    key(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { showSearchNeighbour(-1); });
+}
+
+void TfrmMain::openSearch()
+{
+    if (!frmSearch) {
+        const auto scope = [this] {
+            return TfrmSearch::Scope {DiaryDir, searchTextsNotOnDisk(*m_page, DiaryDir)};
+        };
+        frmSearch = new TfrmSearch(this, searchSourcesIn, scope);
+        m_highlighter = new SearchHighlighter(
+            {memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo}, this);
+        connect(frmSearch, &TfrmSearch::markedTermsChanged, m_highlighter,
+            &SearchHighlighter::setTerms);
+        connect(frmSearch, &TfrmSearch::dayChosen, this, [this](int year, int month, int day) {
+            guarded(this, [&] { showSearchedDay(year, month, day); });
+        });
+        connect(frmSearch, &TfrmSearch::dismissed, this, [this] {
+            activateWindow();
+            memToday->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    frmSearch->open();
+}
+
+void TfrmMain::showSearchNeighbour(int step)
+{
+    if (frmSearch && frmSearch->isVisible())
+        frmSearch->showNeighbour(step);
+}
+
+void TfrmMain::showSearchedDay(int year, int month, int day)
+{
+    // Year folders 0 and below hold entries the calendar cannot show.
+    if (year < 1)
+        return;
+    Calendar1->setDate(QDate(year, month, day));
+    fillYearMonthList();
 }
 
 void TfrmMain::updateCommandStates()

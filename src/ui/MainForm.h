@@ -17,6 +17,8 @@ class QPushButton;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class SearchHighlighter;
+class TfrmSearch;
 class TCalendar;
 class TOKBottomDlg;
 class TSettings;
@@ -72,6 +74,12 @@ public:
     // The settings dialog, then the settings read again; the page follows a new diary folder.
     void showSettings();
     void updateCommandStates();
+    // Ctrl+F: the search window, beside this one, its query selected.
+    void openSearch();
+    // F3 and Shift+F3: the next or the previous result's day.
+    void showSearchNeighbour(int step);
+    // A day chosen in the search window, shown as picking it on the calendar shows it.
+    void showSearchedDay(int year, int month, int day);
 
     QWidget *ClientArea = nullptr;
     QToolBar *ToolBar1 = nullptr;
@@ -101,6 +109,7 @@ public:
     QAction *Version1 = nullptr;
     QAction *EditSettings = nullptr;
     QFileDialog *SaveDialog = nullptr;
+    TfrmSearch *frmSearch = nullptr; // made on the first Ctrl+F
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -114,6 +123,7 @@ private:
     void createMenus();
     void createToolBar();
     void bindEvents();
+    void bindSearchKeys();
     void settingsCheck();
     void tellKeptVersions();
     void runFileSaveAs1();
@@ -132,4 +142,5 @@ private:
     bool m_leftOnce = false;
     QPointer<QWidget> m_focusedControl;
     DiaryPage *m_page = nullptr;
+    SearchHighlighter *m_highlighter = nullptr;
 };

@@ -5,7 +5,9 @@ Mozc."""
 import signal
 import unittest
 
-from harness import LAYOUT, OrluneTestCase, diary_bytes, wait_until
+import datetime
+
+from harness import LAYOUT, OrluneTestCase, diary_bytes, wait_until, write_entry
 from userdesktop import Fcitx, IBus, UserDesktop, diary_entries, read_screen
 
 # 14 bytes typed directly. No letter reaches below the line, so the lowest ink of the first
@@ -142,6 +144,32 @@ class FcitxTest(TypingTest):
         self.app.signal(signal.SIGTERM)
         self.assertEqual(self.app.wait_exit(), 0)
         self.assertEqual(list(self.entries().values()), [diary_bytes("にっき")])
+
+    def test_search_for_a_wave_dash_typed_finds_the_one_windows_stores(self):
+        # Code page 932 files hold the wave dash as 8160, which decodes to U+FF5E.
+        day = datetime.date(self.day.year - 1, 3, 5)
+        write_entry(self.diary, day.year, day.month, day.day, "10時～11時に会議")
+        self.s.key("ctrl+f")
+        search = self.app.window("日記の検索")
+        wait_until(lambda: self.s.active_window() == search.id, 10, "the search window active")
+        self.im.switch_on()
+        self.s.type_text("~")
+        self.s.key("Return")
+
+        def copied(*keys):
+            self.s.set_clipboard("(nothing copied)")
+            self.s.key(*keys)
+            try:
+                return self.s.wait_until_clipboard_changes("(nothing copied)", timeout=1)
+            except AssertionError:
+                return None
+
+        # Mozc types the wave dash as U+301C.
+        self.assertEqual(copied("ctrl+a", "ctrl+c"), "\u301c")
+        row = wait_until(lambda: copied("Down", "ctrl+c"), 15, "a row of the results")
+        self.shoot("wave-dash")
+        self.assertTrue(row.startswith("%d/3/5(" % day.year), row)
+        self.assertIn("10時～11時に会議", row)
 
 
 class IBusTest(TypingTest):
