@@ -10,6 +10,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/Icons.h"
 #include "ui/Label.h"
+#include "ui/PrintSetup.h"
 #include "ui/Prompter.h"
 #include "ui/SettingsForm.h"
 #include "ui/UiFont.h"
@@ -22,6 +23,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHelpEvent>
@@ -30,8 +32,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
@@ -689,14 +689,12 @@ void TfrmMain::FileSaveAs1Accept(const QString &fileName)
 
 void TfrmMain::runFilePrintSetup1()
 {
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>();
-    QPrintDialog dialog(m_printer.get(), this);
-    dialog.setWindowTitle(QStringLiteral("プリンタの設定"));
+    std::unique_ptr<QDialog> dialog = PrintSetup::makeDialog(this);
+    dialog->setWindowTitle(QStringLiteral("プリンタの設定"));
     // The dialog only chooses the printer; nothing is printed, so its button says so.
-    if (auto *buttons = dialog.findChild<QDialogButtonBox *>()) {
+    if (auto *buttons = dialog->findChild<QDialogButtonBox *>()) {
         if (QPushButton *ok = buttons->button(QDialogButtonBox::Ok))
             ok->setText(QStringLiteral("OK"));
     }
-    Prompter::current().runModal(dialog);
+    Prompter::current().runModal(*dialog);
 }
