@@ -12,6 +12,7 @@ prefix=$home/.local
 program_dir=$prefix/lib/orlune
 installed=(
     "$program_dir/Orlune"
+    "$program_dir/printsetup.so"
     "$prefix/bin/orlune"
     "$prefix/share/applications/orlune.desktop"
     "$prefix/share/man/man1/orlune.1"

@@ -1,5 +1,6 @@
 #include "DiaryFixture.h"
 #include "WindowsLeft.h"
+#include "ui/PrintSetup.h"
 #include "ui/VersionDialog.h"
 
 #include <QAction>
@@ -49,6 +50,7 @@ private slots:
     void exitSavesTheEntry();
     void versionCommandMakesAFreshDialogEachTime();
     void printSetupRunsWithoutAPrinter();
+    void printSetupWithoutItsModuleIsReported();
 
 private:
     std::unique_ptr<DiaryFixture> f;
@@ -295,15 +297,29 @@ void tst_Commands::versionCommandMakesAFreshDialogEachTime()
 
 void tst_Commands::printSetupRunsWithoutAPrinter()
 {
+    PrintSetup::setModulePathForTesting(QStringLiteral(ORLUNE_PRINTSETUP_PATH));
     TfrmMain &w = f->start();
     w.FilePrintSetup1->trigger();
-    QCOMPARE(f->prompter.modalRuns, 1);
+    w.FilePrintSetup1->trigger();
+    QCOMPARE(f->prompter.modalRuns, 2);
     QCOMPARE(f->prompter.modalTitles.value(0), QStringLiteral("プリンタの設定"));
     QCOMPARE(f->prompter.messages.size(), 0);
 }
 
+void tst_Commands::printSetupWithoutItsModuleIsReported()
+{
+    PrintSetup::setModulePathForTesting(f->root.filePath(QStringLiteral("missing.so")));
+    TfrmMain &w = f->start();
+    w.FilePrintSetup1->trigger();
+    QCOMPARE(f->prompter.modalRuns, 0);
+    QCOMPARE(f->prompter.messages.size(), 1);
+    QCOMPARE(f->prompter.messages[0].kind, QStringLiteral("error"));
+    QVERIFY(f->prompter.messages[0].text.contains(QStringLiteral("missing.so")));
+}
+
 void tst_Commands::cleanup()
 {
+    PrintSetup::setModulePathForTesting(QString());
     f.reset();
     VERIFY_NO_WINDOW_LEFT_OPEN();
 }

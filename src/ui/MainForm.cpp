@@ -11,6 +11,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/Icons.h"
 #include "ui/Label.h"
+#include "ui/PrintSetup.h"
 #include "ui/Prompter.h"
 #include "ui/SearchForm.h"
 #include "ui/SearchHighlighter.h"
@@ -25,6 +26,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHelpEvent>
@@ -33,8 +35,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QSet>
 #include <QShortcut>
@@ -785,14 +785,12 @@ void TfrmMain::FileSaveAs1Accept(const QString &fileName)
 
 void TfrmMain::runFilePrintSetup1()
 {
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>();
-    QPrintDialog dialog(m_printer.get(), this);
-    dialog.setWindowTitle(QStringLiteral("プリンタの設定"));
+    std::unique_ptr<QDialog> dialog = PrintSetup::makeDialog(this);
+    dialog->setWindowTitle(QStringLiteral("プリンタの設定"));
     // The dialog only chooses the printer; nothing is printed, so its button says so.
-    if (auto *buttons = dialog.findChild<QDialogButtonBox *>()) {
+    if (auto *buttons = dialog->findChild<QDialogButtonBox *>()) {
         if (QPushButton *ok = buttons->button(QDialogButtonBox::Ok))
             ok->setText(QStringLiteral("OK"));
     }
-    Prompter::current().runModal(dialog);
+    Prompter::current().runModal(*dialog);
 }

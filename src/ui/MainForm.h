@@ -12,7 +12,6 @@ class QComboBox;
 class QFileDialog;
 class QLabel;
 class QPlainTextEdit;
-class QPrinter;
 class QPushButton;
 class QStatusBar;
 class QToolBar;
@@ -136,7 +135,6 @@ private:
     void showDayMarks();
 
     TSettings *m_settings = nullptr;
-    std::unique_ptr<QPrinter> m_printer;
     bool m_shown = false;
     bool m_terminating = false;
     bool m_leftOnce = false;

@@ -716,6 +716,10 @@ class Session:
         os.makedirs(folder)
         exe = os.path.join(folder, "Orlune")
         shutil.copy2(orlune_executable(), exe)
+        # The printer set-up command loads its module from the program's folder.
+        module = os.path.join(os.path.dirname(orlune_executable()), "printsetup.so")
+        if os.path.exists(module):
+            shutil.copy2(module, os.path.join(folder, "printsetup.so"))
         if settings is None:
             settings = settings_text(diary or "", chars_to_save)
         if settings is not False:

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""The export through the real file dialog, and the settings dialog's OK and Cancel."""
+"""The export through the real file dialog, the settings dialog's OK and Cancel, and the printer
+set-up dialog."""
 
 import os
 import signal
@@ -68,6 +69,22 @@ class DialogsTest(OrluneTestCase):
         self.s.type_text("seven!!")
         d = self.day
         wait_for_bytes(entry_path(home, d.year, d.month, d.day), b"seven!!")
+        self.finish()
+
+    def printing_mapped(self):
+        with open("/proc/%d/maps" % self.app.pid) as maps:
+            return "libQt6PrintSupport" in maps.read()
+
+    def test_printer_setup_loads_its_library_only_when_it_runs(self):
+        self.start_main()
+        self.assertFalse(self.printing_mapped())
+        for _ in range(2):
+            self.choose("File1", "Print1")
+            dialog = self.app.window("^プリンタの設定$")
+            self.shoot("printer-setup")
+            self.assertTrue(self.printing_mapped())
+            self.s.key("Escape")
+            self.s.wait_no_window(dialog)
         self.finish()
 
 
