@@ -88,6 +88,7 @@ private slots:
     void calendarMarksFollowTheEntries();
     void unsavedTypingKeepsTheOtherVersionBesideIt_data();
     void unsavedTypingKeepsTheOtherVersionBesideIt();
+    void typingAfterAStrayLeadByteReadsBackAsTyped();
     void compositionIsNotReplacedByAReload();
     void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data();
     void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable();
@@ -645,6 +646,29 @@ void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt()
         QCOMPARE(f.prompter.messages[0].kind, u"information"_qs);
         QVERIFY(f.prompter.messages[0].text.contains(kept[0]));
     }
+}
+
+// A truncated file ends in a lone lead byte, which would join the first character typed after
+// it: the entry holds the typing as typed, the file as it was is kept beside it, and the person
+// is told where.
+void tst_MainForm::typingAfterAStrayLeadByteReadsBackAsTyped()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 8, QByteArray("abc\x82")));
+    TfrmMain &w = f.start();
+    w.memToday->moveCursor(QTextCursor::End);
+    QInputMethodEvent typed;
+    typed.setCommitString(u"あいう"_qs);
+    QApplication::sendEvent(w.memToday, &typed);
+    QVERIFY(w.close());
+    QCOMPARE(savedFile(f.entry(2026, 12, 8)), sjis(u"abcあいう"_qs));
+    const QStringList kept = QDir(f.diary + u"/2026"_qs).entryList({u"1208.conflict-*.txt"_qs});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(readFile(f.diary + u"/2026/"_qs + kept[0]), QByteArray("abc\x82"));
+    QCOMPARE(f.prompter.messages.size(), 1);
+    QVERIFY(f.prompter.messages[0].text.contains(kept[0]));
+    QVERIFY(f.prompter.messages[0].text.contains(u"コードページ 932 の文字ではないバイト"_qs));
 }
 
 // The input method confirms a word after the page was told of another version: the word lands

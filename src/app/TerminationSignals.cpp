@@ -1,5 +1,7 @@
 #include "TerminationSignals.h"
 
+#include "storage/EntryWriter.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -13,6 +15,9 @@ int signalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int)
 {
+    // A close waiting for a disk that does not answer gives up, so the termination's rescue
+    // comes at once.
+    EntryWriter::interruptWaits();
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
 }

@@ -703,6 +703,9 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
     assertThread();
     m_followTimer->stop();
     m_terminating = true;
+    // The signal cut short a close's wait for the writer, so that this came first; its own
+    // waits are bounded by the deadline.
+    EntryWriter::resumeWaits();
     const QDeadlineTimer deadline(kTerminationWaitMs);
     // Written before anything waits on the diary's disk, which may never answer again: the
     // session kills the program soon after asking it to end.

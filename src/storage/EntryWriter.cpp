@@ -16,11 +16,19 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
 
 std::atomic<EntryWriter *> alive {nullptr};
+
+// Set from a signal handler, so it must be a plain atomic flag.
+std::atomic<bool> waitsInterrupted {false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// How often a bounded wait looks whether it was cut short.
+constexpr std::chrono::milliseconds kInterruptPoll {20};
 
 // The first save of a year: its folder is made and flushed here, and the text staged in it.
 // Gives the message of the step that failed, or an empty text.
@@ -137,6 +145,31 @@ void EntryWriter::waitForAll()
     m_idle.wait(lock, [this] { return isIdleLocked(); });
 }
 
+bool EntryWriter::waitForAll(std::chrono::milliseconds limit)
+{
+    Q_ASSERT(onOwnerThread());
+    const auto until = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (isIdleLocked())
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (waitsInterrupted.load() || now >= until)
+            return false;
+        m_idle.wait_until(lock, std::min(until, now + kInterruptPoll));
+    }
+}
+
+void EntryWriter::interruptWaits() noexcept
+{
+    waitsInterrupted.store(true);
+}
+
+void EntryWriter::resumeWaits() noexcept
+{
+    waitsInterrupted.store(false);
+}
+
 bool EntryWriter::isIdle() const
 {
     Q_ASSERT(onOwnerThread());
@@ -147,13 +180,6 @@ bool EntryWriter::isIdle() const
 bool EntryWriter::isIdleLocked() const
 {
     return m_waiting.empty() && !m_current && !m_retiring;
-}
-
-bool EntryWriter::waitForAll(std::chrono::milliseconds limit)
-{
-    Q_ASSERT(onOwnerThread());
-    std::unique_lock lock(m_mutex);
-    return m_idle.wait_for(lock, limit, [this] { return isIdleLocked(); });
 }
 
 QList<EntryWriter::Outcome> EntryWriter::takeOutcomes()

@@ -30,7 +30,8 @@ class StagedFile;
 // puts every save still waiting in place and stops the thread.
 //
 // Threads: the constructor, the destructor, instance(), submit(), pendingBytes(), waitForAll(),
-// isIdle() and takeOutcomes() run on the owner thread only; run() and apply() on the writer's
+// isIdle(), resumeWaits() and takeOutcomes() run on the owner thread only; interruptWaits() on
+// any, a signal handler's included; run() and apply() on the writer's
 // thread only; outcomesReady() is raised on the writer's thread. The debug build asserts each.
 class EntryWriter : public QObject
 {
@@ -74,6 +75,12 @@ public:
     // True when waitForAll would return at once: every outcome is posted and told. Owner
     // thread.
     bool isIdle() const;
+    // A termination was asked for: a bounded wait gives up at once, so that the termination's
+    // rescue comes first, and so does every one until resumeWaits(). Any thread; safe in a
+    // signal handler.
+    static void interruptWaits() noexcept;
+    // Bounded waits wait again (the termination's own). Owner thread.
+    static void resumeWaits() noexcept;
     // Owner thread.
     QList<Outcome> takeOutcomes();
 
