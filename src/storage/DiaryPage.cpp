@@ -22,18 +22,6 @@
 
 namespace {
 
-// Takes what loadEntryFile would show, so the page decides what pane 0 gets.
-class TextHolder : public TextPane
-{
-public:
-    explicit TextHolder(QString text) : m_text(std::move(text)) { }
-    QString text() const override { return m_text; }
-    void setText(const QString &text) override { m_text = text; }
-
-private:
-    QString m_text;
-};
-
 // The diary folder an entry file lies in (its year folder's parent).
 QString folderOfEntry(const QString &path)
 {
@@ -163,24 +151,16 @@ QString DiaryPage::entryPathOf(const QDate &date)
     return entryFilePath(date.year(), date.month(), date.day());
 }
 
-bool DiaryPage::entryExists(const QString &path)
-{
-    return !path.isEmpty()
-        && (isSavePending(path)
-            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile()));
-}
-
 void DiaryPage::loadPane(int index)
 {
     const QString &path = m_paths[index];
     if (index > 0) {
-        if (entryExists(path))
-            loadEntryFile(*m_panes[index], path);
-        else {
+        // With no diary folder there is no entry to read.
+        const std::optional<QString> text = path.isEmpty() ? std::nullopt : readEntry(path);
+        if (!text)
             m_panes[index]->clearText();
-            if (!path.isEmpty())
-                EntryLedger::instance().rememberAbsent(path);
-        }
+        else if (m_panes[index]->text() != *text)
+            m_panes[index]->setText(*text);
         return;
     }
     m_todayOnDisk.reset();
@@ -201,19 +181,12 @@ void DiaryPage::loadPane(int index)
         EntryLedger::instance().rememberAbsent(path);
         return;
     }
-    TextHolder onDisk(today().text());
-    if (entryExists(path))
-        loadEntryFile(onDisk, path);
-    else {
-        onDisk.setText(QString());
-        if (!path.isEmpty())
-            EntryLedger::instance().rememberAbsent(path);
-    }
-    m_todayOnDisk = onDisk.text();
+    const QString onDisk = path.isEmpty() ? QString() : readEntry(path).value_or(QString());
+    m_todayOnDisk = onDisk;
     // An entry that is never replaced takes no typing, which a close would have to drop.
     if (isReadOnlyFile(path))
         allowTyping(false);
-    showToday(onDisk.text());
+    showToday(onDisk);
 }
 
 void DiaryPage::showToday(const QString &text)

@@ -144,7 +144,6 @@ private:
     void loadPane(int index);
     QString pathOfPane(int index) const;
     static QString entryPathOf(const QDate &date);
-    static bool entryExists(const QString &path);
     void showToday(const QString &text);
     void refuseToday();
     void allowTyping(bool allowed);
