@@ -52,15 +52,11 @@ DiaryPage::DiaryPage(const std::array<TextPane *, kPaneCount> &panes, QObject *p
     m_followTimer = new QTimer(this);
     m_followTimer->setSingleShot(true);
     m_followTimer->setInterval(kFollowDelayMs);
-    m_noticeTimer = new QTimer(this);
-    m_noticeTimer->setSingleShot(true);
-    m_noticeTimer->setInterval(kNoticeDelayMs);
     connect(
         m_watcher, &QFileSystemWatcher::fileChanged, m_followTimer, qOverload<>(&QTimer::start));
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_followTimer,
         qOverload<>(&QTimer::start));
     connect(m_followTimer, &QTimer::timeout, this, &DiaryPage::followDue);
-    connect(m_noticeTimer, &QTimer::timeout, this, &DiaryPage::keptNoticesDue);
 }
 
 DiaryPage::~DiaryPage()
@@ -227,9 +223,6 @@ void DiaryPage::allowTyping(bool allowed)
 void DiaryPage::typed()
 {
     assertThread();
-    // A notice waits while the person types, so that no keystroke lands in its box.
-    if (!m_keptNotices.isEmpty())
-        m_noticeTimer->start();
     // A load is not typing: it never writes.
     if (m_loading || !hasUnsavedTyping())
         return;
@@ -311,7 +304,7 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
     const QList<EntryWriter::Outcome> outcomes = writer.takeOutcomes();
     for (const EntryWriter::Outcome &outcome : outcomes) {
         if (!outcome.keptFile.isEmpty())
-            noteKeptVersion(outcome.entryPath, outcome.keptFile);
+            emit versionKept(outcome.entryPath, outcome.keptFile);
         noteOutcome(outcome.entryPath, outcome.text, outcome.error);
         if (!outcome.error.isEmpty())
             errors << outcome.error;
@@ -353,27 +346,6 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
         }
     }
     m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
-}
-
-void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
-{
-    const QFileInfo file(entry);
-    const QString day = file.fileName();
-    m_keptNotices << QStringLiteral(
-        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
-        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
-                         .arg(QFileInfo(file.path()).fileName())
-                         .arg(day.left(2).toInt())
-                         .arg(day.mid(2, 2).toInt())
-                         .arg(day, QDir::toNativeSeparators(kept));
-    m_noticeTimer->start();
-}
-
-QStringList DiaryPage::takeKeptNotices()
-{
-    assertThread();
-    m_noticeTimer->stop();
-    return std::exchange(m_keptNotices, {});
 }
 
 qsizetype DiaryPage::unsavedIndex(const QString &path) const

@@ -28,8 +28,6 @@ public:
     static constexpr int kPaneCount = 5;
     // A synchroniser writes a file in several steps; the page follows once they have settled.
     static constexpr int kFollowDelayMs = 300;
-    // A version kept while the person types is told of once the typing pauses.
-    static constexpr int kNoticeDelayMs = 2000;
 
     // A text of the page that is not known to be on disk: pane 0's typing, a save handed to the
     // entry writer whose outcome is not taken yet, or a save that failed.
@@ -94,11 +92,9 @@ public:
     // Saves what it can, as close does; each text that cannot be saved goes to a rescue file
     // under its own date.
     QList<Rescue> terminate() noexcept;
-    // Takes what the entry writer met since last asked: kept versions become notices, failed
-    // saves are remembered per day. Throws the failures' messages (one line each).
+    // Takes what the entry writer met since last asked: kept versions are told (versionKept),
+    // failed saves are remembered per entry file. Throws the failures' messages (one line each).
     void takeWriterOutcomes();
-    // The notices of other writers' versions kept beside an entry, oldest first; emptied.
-    QStringList takeKeptNotices();
 
     // --- What the page says. GUI thread. ---
 
@@ -121,8 +117,8 @@ signals:
     // The days that have an entry, or a text not yet on disk, may have changed: a save handed
     // over, an outcome taken, a change in a watched folder, another diary folder.
     void entryDaysChanged();
-    // Kept-version notices wait and the person has paused typing (or left the pane).
-    void keptNoticesDue();
+    // Another writer's version of an entry was kept beside it before a save replaced it.
+    void versionKept(const QString &entryPath, const QString &keptPath);
     // Following the page on the watcher's timer failed (an entry that cannot be read).
     void followFailed(const QString &message);
 
@@ -163,7 +159,6 @@ private:
     void settleWriter();
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
-    void noteKeptVersion(const QString &entry, const QString &kept);
     void forgetSeen(const QString &path);
     void followDue();
     void watchPage();
@@ -185,8 +180,6 @@ private:
     // Saves handed to the writer whose outcome is not taken yet, and saves that failed (the
     // shown day's failure is typing in pane 0 instead).
     QList<Unsaved> m_unsaved;
-    QStringList m_keptNotices;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_followTimer = nullptr;
-    QTimer *m_noticeTimer = nullptr;
 };
