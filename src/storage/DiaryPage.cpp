@@ -71,7 +71,7 @@ void DiaryPage::assertThread() const
     Q_ASSERT_X(QThread::currentThread() == thread(), "DiaryPage", "called off the GUI thread");
 }
 
-TextPane &DiaryPage::today() const
+TextPane &DiaryPage::yearPane() const
 {
     return *m_panes[0];
 }
@@ -95,9 +95,9 @@ void DiaryPage::loadDate(const QDate &date)
 
 void DiaryPage::keepTyping(QStringList &errors)
 {
-    const QString text = today().text();
+    const QString text = yearPane().text();
     try {
-        saveToday(text);
+        saveYearPane(text);
     } catch (const std::exception &error) {
         errors << errorMessageOf(error);
         remember(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
@@ -126,7 +126,7 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
                 // what it showed, as an interrupted load always has.
                 if (i > 0)
                     break;
-                refuseToday();
+                shutYearPane();
             }
         }
     }
@@ -159,47 +159,48 @@ void DiaryPage::loadPane(int index)
             m_panes[index]->setText(*text);
         return;
     }
-    m_todayOnDisk.reset();
+    m_yearPaneOnDisk.reset();
     refuseTypingBecause(QString());
     allowTyping(true);
     // A save of this day that failed shows again, as typing not yet on disk. The file is not
     // read: what was seen of it before decides whether the retry keeps it.
-    const qsizetype failed = failedIndex(m_date);
-    if (failed >= 0) {
-        showToday(m_unsaved.takeAt(failed).text);
+    // Only a failure in the folder shown: another folder's text is retried there.
+    const SaveBook::Save *failed = m_unsaved.find(path);
+    if (failed && failed->failed) {
+        showInYearPane(m_unsaved.take(path)->text);
         return;
     }
     // A link to a file in a folder that is not there can take no save: typing would be stranded.
     const QString unreachable = unreachableLinkTarget(path);
     if (!unreachable.isEmpty()) {
-        refuseToday();
+        shutYearPane();
         refuseTypingBecause(StorageMessages::cannotCreate(unreachable));
         EntryLedger::instance().rememberAbsent(path);
         return;
     }
     const QString onDisk = path.isEmpty() ? QString() : readEntry(path).value_or(QString());
-    m_todayOnDisk = onDisk;
+    m_yearPaneOnDisk = onDisk;
     // An entry that is never replaced takes no typing, which a close would have to drop.
     if (isReadOnlyFile(path))
         allowTyping(false);
-    showToday(onDisk);
+    showInYearPane(onDisk);
 }
 
-void DiaryPage::showToday(const QString &text)
+void DiaryPage::showInYearPane(const QString &text)
 {
-    if (today().text() == text)
+    if (yearPane().text() == text)
         return;
     if (text.isEmpty())
-        today().clearText();
+        yearPane().clearText();
     else
-        today().setText(text);
+        yearPane().setText(text);
 }
 
-void DiaryPage::refuseToday()
+void DiaryPage::shutYearPane()
 {
-    m_todayOnDisk.reset();
+    m_yearPaneOnDisk.reset();
     allowTyping(false);
-    today().clearText();
+    yearPane().clearText();
 }
 
 void DiaryPage::refuseTypingBecause(const QString &why)
@@ -207,7 +208,7 @@ void DiaryPage::refuseTypingBecause(const QString &why)
     if (m_typingRefusal == why)
         return;
     m_typingRefusal = why;
-    today().setRefusalNote(why);
+    yearPane().setRefusalNote(why);
 }
 
 void DiaryPage::allowTyping(bool allowed)
@@ -215,7 +216,7 @@ void DiaryPage::allowTyping(bool allowed)
     if (m_typingAllowed == allowed)
         return;
     m_typingAllowed = allowed;
-    today().setTypingAllowed(allowed);
+    yearPane().setTypingAllowed(allowed);
 }
 
 // --- Saving ---
@@ -226,31 +227,31 @@ void DiaryPage::typed()
     // A load is not typing: it never writes.
     if (m_loading || !hasUnsavedTyping())
         return;
-    const QString text = today().text();
+    const QString text = yearPane().text();
     const qsizetype length = diaryTextByteLength(text);
     if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
         return;
-    saveToday(text);
+    saveYearPane(text);
 }
 
 void DiaryPage::leave()
 {
     assertThread();
     if (!m_loading && hasUnsavedTyping())
-        saveToday(today().text());
+        saveYearPane(yearPane().text());
 }
 
 bool DiaryPage::hasUnsavedTyping() const
 {
     assertThread();
     return m_typingAllowed && m_date.isValid()
-        && today().text() != m_todayOnDisk.value_or(QString());
+        && yearPane().text() != m_yearPaneOnDisk.value_or(QString());
 }
 
-void DiaryPage::saveToday(const QString &text)
+void DiaryPage::saveYearPane(const QString &text)
 {
     if (save(m_date, text, DiaryDir) && m_folder == DiaryDir)
-        m_todayOnDisk = text;
+        m_yearPaneOnDisk = text;
 }
 
 bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
@@ -267,18 +268,12 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
 
 void DiaryPage::forget(const QString &path)
 {
-    const qsizetype known = unsavedIndex(path);
-    if (known >= 0)
-        m_unsaved.removeAt(known);
+    m_unsaved.remove(path);
 }
 
 void DiaryPage::remember(const Unsaved &unsaved)
 {
-    const qsizetype known = unsavedIndex(unsaved.path);
-    if (known >= 0)
-        m_unsaved[known] = unsaved;
-    else
-        m_unsaved.append(unsaved);
+    m_unsaved.put(unsaved);
 }
 
 // --- The writer's outcomes ---
@@ -319,53 +314,33 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
 
 void DiaryPage::noteOutcome(const QString &path, const QString &text, const QString &error)
 {
-    const qsizetype known = unsavedIndex(path);
+    const SaveBook::Save *known = m_unsaved.find(path);
     if (error.isEmpty()) {
-        if (known >= 0 && !m_unsaved[known].failed && m_unsaved[known].text == text)
-            m_unsaved.removeAt(known);
+        if (known && !known->failed && known->text == text)
+            m_unsaved.remove(path);
         return;
     }
     // A newer save of the entry is on its way and holds the typing.
-    if (known >= 0 && m_unsaved[known].text != text && !m_unsaved[known].failed)
+    if (known && known->text != text && !known->failed)
         return;
-    const QString folder = known >= 0 ? m_unsaved.takeAt(known).folder : folderOfEntry(path);
+    const QString folder = known ? m_unsaved.take(path)->folder : folderOfEntry(path);
     if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
         // The shown day: the pane holds the text (or typing made since), which is not on disk.
-        if (m_todayOnDisk == text) {
-            m_todayOnDisk.reset();
+        if (m_yearPaneOnDisk == text) {
+            m_yearPaneOnDisk.reset();
             return;
         }
         if (!hasUnsavedTyping()) {
             // The pane shows a version loaded since: it is another writer's, not replaced
             // unkept.
             forgetSeen(path);
-            m_todayOnDisk.reset();
+            m_yearPaneOnDisk.reset();
             const QScopedValueRollback loading(m_loading, true);
-            showToday(text);
+            showInYearPane(text);
             return;
         }
     }
-    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
-}
-
-qsizetype DiaryPage::unsavedIndex(const QString &path) const
-{
-    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
-        if (m_unsaved[i].path == path)
-            return i;
-    }
-    return -1;
-}
-
-qsizetype DiaryPage::failedIndex(const QDate &date) const
-{
-    // Only a failure in the folder shown: another folder's text is retried there.
-    const QString path = entryPathOf(date);
-    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
-        if (m_unsaved[i].failed && m_unsaved[i].path == path)
-            return i;
-    }
-    return -1;
+    m_unsaved.put(Unsaved {dateOfEntry(path), path, text, true, error, folder});
 }
 
 QList<QDate> DiaryPage::failedDates() const
@@ -385,7 +360,7 @@ QList<DiaryPage::TextNotOnDisk> DiaryPage::textsNotOnDisk() const
     using Kind = TextNotOnDisk::Kind;
     QList<TextNotOnDisk> texts;
     if (hasUnsavedTyping())
-        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], today().text()};
+        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], yearPane().text()};
     for (const Unsaved &unsaved : m_unsaved) {
         texts << TextNotOnDisk {unsaved.failed ? Kind::Failed : Kind::Pending, unsaved.date,
             unsaved.folder, unsaved.path, unsaved.text};
@@ -413,12 +388,13 @@ void DiaryPage::followChangesElsewhere()
         return;
     QStringList errors;
     // Asked before the outcomes are taken: a save that ends in between reports in them.
-    const bool todayPending = isSavePending(m_paths[0]);
+    const bool yearPanePending = isSavePending(m_paths[0]);
     noteWriterOutcomes(errors);
     // Typing not yet on disk stays, and so does a composition; the next save keeps the other
     // version beside it.
-    const bool followToday = !todayPending && !hasUnsavedTyping() && !today().isComposing();
-    loadPanes(followToday ? 0 : 1, errors);
+    const bool followYearPane
+        = !yearPanePending && !hasUnsavedTyping() && !yearPane().isComposing();
+    loadPanes(followYearPane ? 0 : 1, errors);
     if (!errors.isEmpty())
         raise(errors);
 }
@@ -477,14 +453,14 @@ void DiaryPage::folderAboutToChange()
     assertThread();
     if (!checkSettings() || !hasUnsavedTyping())
         return;
-    const QString text = today().text();
+    const QString text = yearPane().text();
     try {
-        saveToday(text);
+        saveYearPane(text);
     } catch (const std::exception &error) {
         // The typing stays this folder's: retried here, never taken to the next one.
         remember(
             Unsaved {m_date, entryPathOf(m_date), text, true, errorMessageOf(error), DiaryDir});
-        m_todayOnDisk = text;
+        m_yearPaneOnDisk = text;
         throw;
     }
 }
@@ -515,7 +491,7 @@ void DiaryPage::close()
     const bool typing = hasUnsavedTyping();
     if (typing) {
         try {
-            saveToday(today().text());
+            saveYearPane(yearPane().text());
         } catch (const std::exception &error) {
             errors << errorMessageOf(error);
         }
@@ -548,7 +524,7 @@ void DiaryPage::settleWriter()
     noteWriterOutcomes(retried);
 }
 
-QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
+QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool yearPaneTyping)
 {
     // They stay listed while retried, so what was seen of their entries is kept meanwhile.
     QList<Unsaved> failed;
@@ -561,7 +537,7 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
         // Beside other typing in pane 0 for the same entry file, neither text may replace the
         // other; an entry that takes no save (read-only) cannot take it either. The same day in
         // another diary folder is another file.
-        if (!(todayTyping && entryOfRetry(unsaved) == m_paths[0])) {
+        if (!(yearPaneTyping && entryOfRetry(unsaved) == m_paths[0])) {
             try {
                 if (retry(unsaved))
                     continue;
@@ -617,10 +593,10 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
     const bool typing = hasUnsavedTyping();
     if (typing) {
         try {
-            save(m_date, today().text(), DiaryDir);
+            save(m_date, yearPane().text(), DiaryDir);
         } catch (const std::exception &error) {
             lost << Unsaved {
-                m_date, m_paths[0], today().text(), true, errorMessageOf(error), DiaryDir};
+                m_date, m_paths[0], yearPane().text(), true, errorMessageOf(error), DiaryDir};
         }
     }
     try {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/SaveBook.h"
+
 #include <QDate>
 #include <QList>
 #include <QObject>
@@ -123,28 +125,21 @@ signals:
     void followFailed(const QString &message);
 
 private:
-    struct Unsaved
-    {
-        QDate date;
-        QString path;
-        QString text;
-        bool failed = false; // false: handed to the writer, outcome not yet taken
-        QString error; // why it failed
-        QString folder; // the diary folder it was written for
-    };
+    using Unsaved = SaveBook::Save;
 
     void assertThread() const;
-    TextPane &today() const;
+    // Pane 0: the entry of the calendar's year (not of today's date), the one that takes typing.
+    TextPane &yearPane() const;
     void keepTyping(QStringList &errors);
     void loadPanes(int first, QStringList &errors);
     void loadPane(int index);
     QString pathOfPane(int index) const;
     static QString entryPathOf(const QDate &date);
-    void showToday(const QString &text);
-    void refuseToday();
+    void showInYearPane(const QString &text);
+    void shutYearPane();
     void allowTyping(bool allowed);
     void refuseTypingBecause(const QString &why);
-    void saveToday(const QString &text);
+    void saveYearPane(const QString &text);
     bool save(const QDate &date, const QString &text, const QString &folder);
     // False when the entry takes no save (read-only).
     bool retry(const Unsaved &unsaved);
@@ -155,7 +150,7 @@ private:
     void forget(const QString &path);
     // Hands every failed save to the writer again; returns those it could not take, and
     // those of the shown day when pane 0 holds other typing.
-    QList<Unsaved> retryFailed(bool todayTyping);
+    QList<Unsaved> retryFailed(bool yearPaneTyping);
     void settleWriter();
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
@@ -163,8 +158,6 @@ private:
     void followDue();
     void watchPage();
     void retainKnown();
-    qsizetype unsavedIndex(const QString &path) const;
-    qsizetype failedIndex(const QDate &date) const;
     static QList<Rescue> rescue(const QList<Unsaved> &lost);
 
     std::array<TextPane *, kPaneCount> m_panes;
@@ -172,14 +165,14 @@ private:
     QString m_folder; // the diary folder the page was loaded from
     std::array<QString, kPaneCount> m_paths;
     // Pane 0's text as last loaded from disk or handed to the writer; none when unknown.
-    std::optional<QString> m_todayOnDisk;
+    std::optional<QString> m_yearPaneOnDisk;
     bool m_typingAllowed = true;
     QString m_typingRefusal;
     bool m_loading = false;
     bool m_terminating = false;
     // Saves handed to the writer whose outcome is not taken yet, and saves that failed (the
     // shown day's failure is typing in pane 0 instead).
-    QList<Unsaved> m_unsaved;
+    SaveBook m_unsaved;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_followTimer = nullptr;
 };
