@@ -16,9 +16,9 @@ class QTimer;
 class TextPane;
 
 // The five panes' files and the rules that keep what the person typed: which entry each pane
-// shows, what was last loaded from or confirmed on disk, saves that failed (kept per day until
-// they succeed), following changes another writer makes, the change of diary folder, close and
-// termination. The window turns the person's events into calls and shows what the page says.
+// shows, what was last loaded from or confirmed on disk, saves that failed (kept per entry file
+// until they succeed), following changes another writer makes, the change of diary folder, close
+// and termination. The window turns the person's events into calls and shows what the page says.
 //
 // Threads: every member is called on the thread that created the page (the GUI thread), which
 // a debug build asserts. The entry writer's results reach it only through takeWriterOutcomes.
