@@ -106,15 +106,13 @@ void DiaryPage::keepTyping(QStringList &errors)
 
 void DiaryPage::loadPanes(int first, QStringList &errors)
 {
+    const QString shownFolder = m_folder;
     const QScopedValueRollback loading(m_loading, true);
     // A settings dialog opened from pane 0's notification may have chosen another folder.
     for (int round = 0; round < 2 && (round == 0 || m_folder != DiaryDir); ++round) {
         if (round > 0 && hasUnsavedTyping())
             keepTyping(errors);
-        const bool otherFolder = m_folder != DiaryDir;
         m_folder = DiaryDir;
-        if (otherFolder)
-            emit entryDaysChanged();
         for (int i = 0; i < kPaneCount; ++i)
             m_paths[i] = pathOfPane(i);
         for (int i = first; i < kPaneCount; ++i) {
@@ -132,6 +130,8 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
     }
     retainKnown();
     watchPage();
+    if (m_folder != shownFolder)
+        emit entryDaysChanged();
 }
 
 QString DiaryPage::pathOfPane(int index) const
@@ -262,7 +262,6 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
         return false;
     const QString path = entryFilePathIn(folder, date.year(), date.month(), date.day());
     remember(Unsaved {date, path, text, false, QString(), folder});
-    emit entryDaysChanged();
     return true;
 }
 
@@ -273,7 +272,12 @@ void DiaryPage::forget(const QString &path)
 
 void DiaryPage::remember(const Unsaved &unsaved)
 {
+    // Only a day's first entry changes the days with entries: the keystrokes that save into an
+    // entry already there are spared the listing that follows.
+    const bool firstOfDay = !m_unsaved.find(unsaved.path) && !QFileInfo(unsaved.path).isFile();
     m_unsaved.put(unsaved);
+    if (firstOfDay)
+        emit entryDaysChanged();
 }
 
 // --- The writer's outcomes ---
@@ -296,19 +300,23 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
         if (!unsaved.failed && !isSavePending(unsaved.path))
             settled << unsaved.path;
     }
-    const QList<EntryWriter::Outcome> outcomes = writer.takeOutcomes();
-    for (const EntryWriter::Outcome &outcome : outcomes) {
+    // A save that went through leaves the days as its being on the way made them; one that
+    // failed may be typing again, which is not yet an entry.
+    bool failures = false;
+    for (const EntryWriter::Outcome &outcome : writer.takeOutcomes()) {
         if (!outcome.keptFile.isEmpty())
             emit versionKept(outcome.entryPath, outcome.keptFile);
         noteOutcome(outcome.entryPath, outcome.text, outcome.error);
-        if (!outcome.error.isEmpty())
+        if (!outcome.error.isEmpty()) {
             errors << outcome.error;
+            failures = true;
+        }
     }
     // A save that reported nothing went through.
     m_unsaved.removeIf(
         [&](const Unsaved &unsaved) { return !unsaved.failed && settled.contains(unsaved.path); });
     retainKnown();
-    if (!outcomes.isEmpty() || !settled.isEmpty())
+    if (failures)
         emit entryDaysChanged();
 }
 

@@ -116,8 +116,9 @@ public:
     QList<TextNotOnDisk> textsNotOnDisk() const;
 
 signals:
-    // The days that have an entry, or a text not yet on disk, may have changed: a save handed
-    // over, an outcome taken, a change in a watched folder, another diary folder.
+    // The days that have an entry, or a text not yet on disk, may have changed: a day's first
+    // save (handed over, or failed), a save that failed, a change in a watched folder (after the
+    // follow delay), another diary folder.
     void entryDaysChanged();
     // Another writer's version of an entry was kept beside it before a save replaced it.
     void versionKept(const QString &entryPath, const QString &keptPath);
