@@ -160,6 +160,7 @@ void DiaryPage::loadPane(int index)
         return;
     }
     m_yearPaneOnDisk.reset();
+    m_yearPaneFailed = false;
     refuseTypingBecause(QString());
     allowTyping(true);
     // A save of this day that failed shows again, as typing not yet on disk. The file is not
@@ -168,6 +169,7 @@ void DiaryPage::loadPane(int index)
     const SaveBook::Save *failed = m_unsaved.find(path);
     if (failed && failed->failed) {
         showInYearPane(m_unsaved.take(path)->text);
+        m_yearPaneFailed = true;
         return;
     }
     // A link to a file in a folder that is not there can take no save: typing would be stranded.
@@ -250,8 +252,10 @@ bool DiaryPage::hasUnsavedTyping() const
 
 void DiaryPage::saveYearPane(const QString &text)
 {
-    if (save(m_date, text, DiaryDir) && m_folder == DiaryDir)
+    if (save(m_date, text, DiaryDir) && m_folder == DiaryDir) {
         m_yearPaneOnDisk = text;
+        m_yearPaneFailed = false;
+    }
 }
 
 bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
@@ -334,6 +338,7 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
     const QString folder = known ? m_unsaved.take(path)->folder : folderOfEntry(path);
     if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
         // The shown day: the pane holds the text (or typing made since), which is not on disk.
+        m_yearPaneFailed = true;
         if (m_yearPaneOnDisk == text) {
             m_yearPaneOnDisk.reset();
             return;
@@ -368,7 +373,8 @@ QList<DiaryPage::TextNotOnDisk> DiaryPage::textsNotOnDisk() const
     using Kind = TextNotOnDisk::Kind;
     QList<TextNotOnDisk> texts;
     if (hasUnsavedTyping())
-        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], yearPane().text()};
+        texts << TextNotOnDisk {m_yearPaneFailed ? Kind::Failed : Kind::Typing, m_date, m_folder,
+            m_paths[0], yearPane().text()};
     for (const Unsaved &unsaved : m_unsaved) {
         texts << TextNotOnDisk {unsaved.failed ? Kind::Failed : Kind::Pending, unsaved.date,
             unsaved.folder, unsaved.path, unsaved.text};

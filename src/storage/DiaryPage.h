@@ -32,7 +32,8 @@ public:
     static constexpr int kFollowDelayMs = 300;
 
     // A text of the page that is not known to be on disk: pane 0's typing, a save handed to the
-    // entry writer whose outcome is not taken yet, or a save that failed.
+    // entry writer whose outcome is not taken yet, or a save that failed (pane 0's text is one
+    // when its save failed: it shows there as typing again).
     struct TextNotOnDisk
     {
         enum class Kind { Typing, Pending, Failed };
@@ -167,6 +168,8 @@ private:
     std::array<QString, kPaneCount> m_paths;
     // Pane 0's text as last loaded from disk or handed to the writer; none when unknown.
     std::optional<QString> m_yearPaneOnDisk;
+    // Pane 0 holds a save that failed (and typing since), not only typing.
+    bool m_yearPaneFailed = false;
     bool m_typingAllowed = true;
     QString m_typingRefusal;
     bool m_loading = false;
