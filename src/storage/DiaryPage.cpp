@@ -338,9 +338,9 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
     const QString folder = known ? m_unsaved.take(path)->folder : folderOfEntry(path);
     if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
         // The shown day: the pane holds the text (or typing made since), which is not on disk.
-        m_yearPaneFailed = true;
         if (m_yearPaneOnDisk == text) {
             m_yearPaneOnDisk.reset();
+            m_yearPaneFailed = true;
             return;
         }
         if (!hasUnsavedTyping()) {
@@ -348,6 +348,7 @@ void DiaryPage::noteOutcome(const QString &path, const QString &text, const QStr
             // unkept.
             forgetSeen(path);
             m_yearPaneOnDisk.reset();
+            m_yearPaneFailed = true;
             const QScopedValueRollback loading(m_loading, true);
             showInYearPane(text);
             return;
