@@ -6,6 +6,7 @@
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
 #include "ui/Calendar.h"
+#include "ui/DayMarks.h"
 #include "ui/DiaryPane.h"
 #include "ui/ErrorReport.h"
 #include "ui/Icons.h"
