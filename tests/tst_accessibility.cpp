@@ -302,6 +302,10 @@ void tst_Accessibility::calendarAnnouncesEachNewDate_data()
     QTest::addColumn<QStringList>("announced");
 
     QTest::newRow("key right") << "right" << QStringList {"2026年12月9日"};
+    // A day's mark is part of what is heard: an entry that year, or only in the years before.
+    QTest::newRow("onto a day with an entry") << "entry" << QStringList {"2026年12月9日 日記あり"};
+    QTest::newRow("onto a day with an earlier entry")
+        << "earlier" << QStringList {"2026年12月9日 過去の日記あり"};
     QTest::newRow("mouse") << "click" << QStringList {"2026年12月1日"};
     QTest::newRow("next month") << "next" << QStringList {"2027年1月8日"};
     QTest::newRow("month back") << "back" << QStringList {"2026年11月8日"};
@@ -313,10 +317,15 @@ void tst_Accessibility::calendarAnnouncesEachNewDate()
 {
     QFETCH(QString, how);
     QFETCH(QStringList, announced);
+    if (how == QLatin1String("entry"))
+        QVERIFY(f->writeEntry(2026, 12, 9, "entry"));
+    if (how == QLatin1String("earlier"))
+        QVERIFY(f->writeEntry(2023, 12, 9, "entry"));
     TfrmMain &w = f->start();
     TCalendar *calendar = w.Calendar1;
     s_valueEvents.clear();
-    if (how == QLatin1String("right")) {
+    if (how == QLatin1String("right") || how == QLatin1String("entry")
+        || how == QLatin1String("earlier")) {
         calendar->setFocus();
         QTest::keyClick(calendar, Qt::Key_Right);
     } else if (how == QLatin1String("click")) {

@@ -31,6 +31,7 @@ private slots:
     void danglingLinkIntoAMissingFolderTakesNoTyping();
     void dayThatCannotBeLoadedTakesNoTyping();
     void textsNotOnDiskAndEntryDaysFollowTheSaves();
+    void loadingNeverSavesFromThePanesNotification();
 
 private:
     // Typing as the window hands it over: the pane changes, then the focus leaves it.
@@ -208,12 +209,16 @@ void tst_DiaryPage::textsNotOnDiskAndEntryDaysFollowTheSaves()
     QCOMPARE(texts[0].kind, Kind::Pending);
     QCOMPARE(texts[0].text, u"typing"_qs);
 
-    // The failure makes the text typing again, saved under its day as the page moves on; that
-    // save fails too, and stays the day's failed save.
+    // The failure makes the text typing again, still a failed save; it is saved under its day
+    // as the page moves on, fails again, and stays the day's failed save.
     EntryWriter::instance().waitForAll();
     days.clear();
-    QVERIFY_THROWS_EXCEPTION(Exception, m_page->loadDate(m_day.addDays(1)));
-    QVERIFY(days.count() >= 1);
+    QVERIFY_THROWS_EXCEPTION(Exception, m_page->takeWriterOutcomes());
+    QCOMPARE(days.count(), 1);
+    texts = m_page->textsNotOnDisk();
+    QCOMPARE(texts.size(), 1);
+    QCOMPARE(texts[0].kind, Kind::Failed);
+    m_page->loadDate(m_day.addDays(1));
     EntryWriter::instance().waitForAll();
     QVERIFY_THROWS_EXCEPTION(Exception, m_page->takeWriterOutcomes());
     texts = m_page->textsNotOnDisk();
@@ -226,6 +231,26 @@ void tst_DiaryPage::textsNotOnDiskAndEntryDaysFollowTheSaves()
     m_page->close();
     QVERIFY(m_page->textsNotOnDisk().isEmpty());
     QCOMPARE(readFile(path), "typing");
+}
+
+// The window saves from pane 0's change notification; a load raises it too, and writes nothing.
+void tst_DiaryPage::loadingNeverSavesFromThePanesNotification()
+{
+    CharsToSave = 1;
+    const QString path = entry(m_diary, m_day);
+    WRITE_FILE(path, "on disk");
+    m_panes[0].onChange = [this] {
+        m_page->typed();
+        m_page->leave();
+    };
+    m_page->loadDate(m_day);
+    QCOMPARE(m_panes[0].changes, 1);
+    EntryWriter::instance().waitForAll();
+    QCOMPARE(readFile(path), "on disk");
+    QVERIFY(m_page->textsNotOnDisk().isEmpty());
+    m_panes[0].setText(u"typed"_qs); // outside a load the same notification saves
+    EntryWriter::instance().waitForAll();
+    QCOMPARE(readFile(path), "typed");
 }
 
 QTEST_GUILESS_MAIN(tst_DiaryPage)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/SaveBook.h"
+
 #include <QDate>
 #include <QList>
 #include <QObject>
@@ -15,9 +17,9 @@ class QTimer;
 class TextPane;
 
 // The five panes' files and the rules that keep what the person typed: which entry each pane
-// shows, what was last loaded from or confirmed on disk, saves that failed (kept per day until
-// they succeed), following changes another writer makes, the change of diary folder, close and
-// termination. The window turns the person's events into calls and shows what the page says.
+// shows, what was last loaded from or confirmed on disk, saves that failed (kept per entry file
+// until they succeed), following changes another writer makes, the change of diary folder, close
+// and termination. The window turns the person's events into calls and shows what the page says.
 //
 // Threads: every member is called on the thread that created the page (the GUI thread), which
 // a debug build asserts. The entry writer's results reach it only through takeWriterOutcomes.
@@ -29,8 +31,6 @@ public:
     static constexpr int kPaneCount = 5;
     // A synchroniser writes a file in several steps; the page follows once they have settled.
     static constexpr int kFollowDelayMs = 300;
-    // A version kept while the person types is told of once the typing pauses.
-    static constexpr int kNoticeDelayMs = 2000;
     // A close waits this long for the entry writer (a share that stopped answering holds a
     // flush for ever) before telling the person that the text is not on disk.
     static constexpr int kCloseWaitMs = 5000;
@@ -39,7 +39,8 @@ public:
     static constexpr int kTerminationWaitMs = 3000;
 
     // A text of the page that is not known to be on disk: pane 0's typing, a save handed to the
-    // entry writer whose outcome is not taken yet, or a save that failed.
+    // entry writer whose outcome is not taken yet, or a save that failed (pane 0's text is one
+    // when its save failed: it shows there as typing again).
     struct TextNotOnDisk
     {
         enum class Kind { Typing, Pending, Failed };
@@ -103,11 +104,9 @@ public:
     // does, waiting at most kTerminationWaitMs for the entry writer, and keeps the rescue files
     // of the texts that did not reach their entries (the others are removed again).
     QList<Rescue> terminate() noexcept;
-    // Takes what the entry writer met since last asked: kept versions become notices, failed
-    // saves are remembered per day. Throws the failures' messages (one line each).
+    // Takes what the entry writer met since last asked: kept versions are told (versionKept),
+    // failed saves are remembered per entry file. Throws the failures' messages (one line each).
     void takeWriterOutcomes();
-    // The notices of other writers' versions kept beside an entry, oldest first; emptied.
-    QStringList takeKeptNotices();
 
     // --- What the page says. GUI thread. ---
 
@@ -127,38 +126,33 @@ public:
     QList<TextNotOnDisk> textsNotOnDisk() const;
 
 signals:
-    // The days that have an entry, or a text not yet on disk, may have changed: a save handed
-    // over, an outcome taken, a change in a watched folder, another diary folder.
+    // The days that have an entry, or a text not yet on disk, may have changed: a day's first
+    // save (handed over, or failed), a save that failed, a change in a watched folder (after the
+    // follow delay), another diary folder.
     void entryDaysChanged();
-    // Kept-version notices wait and the person has paused typing (or left the pane).
-    void keptNoticesDue();
+    // Another writer's version of an entry was kept beside it before a save replaced it.
+    // previous: the entry's own previous bytes, kept since a byte of them could not stay
+    // before the typing; otherwise another writer's version.
+    void versionKept(const QString &entryPath, const QString &keptPath, bool previous);
     // Following the page on the watcher's timer failed (an entry that cannot be read).
     void followFailed(const QString &message);
 
 private:
-    struct Unsaved
-    {
-        QDate date;
-        QString path;
-        QString text;
-        bool failed = false; // false: handed to the writer, outcome not yet taken
-        QString error; // why it failed
-        QString folder; // the diary folder it was written for
-    };
+    using Unsaved = SaveBook::Save;
 
     void assertThread() const;
-    TextPane &today() const;
+    // Pane 0: the entry of the calendar's year (not of today's date), the one that takes typing.
+    TextPane &yearPane() const;
     void keepTyping(QStringList &errors);
     void loadPanes(int first, QStringList &errors);
     void loadPane(int index);
     QString pathOfPane(int index) const;
     static QString entryPathOf(const QDate &date);
-    static bool entryExists(const QString &path);
-    void showToday(const QString &text);
-    void refuseToday();
+    void showInYearPane(const QString &text);
+    void shutYearPane();
     void allowTyping(bool allowed);
     void refuseTypingBecause(const QString &why);
-    void saveToday(const QString &text);
+    void saveYearPane(const QString &text);
     bool save(const QDate &date, const QString &text, const QString &folder);
     // False when the entry takes no save (read-only).
     bool retry(const Unsaved &unsaved);
@@ -169,7 +163,7 @@ private:
     void forget(const QString &path);
     // Hands every failed save to the writer again; returns those it could not take, and
     // those of the shown day when pane 0 holds other typing.
-    QList<Unsaved> retryFailed(bool todayTyping);
+    QList<Unsaved> retryFailed(bool yearPaneTyping);
     void settleWriter();
     // Texts not known to be on disk: pane 0's typing, failed saves and saves in flight (one of
     // the shown day's entry is overtaken by the typing).
@@ -179,14 +173,10 @@ private:
     bool settleWriterBy(const QDeadlineTimer &deadline) noexcept;
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
-    // previous: the entry's own previous bytes, kept since a byte of them could not stay.
-    void noteKeptVersion(const QString &entry, const QString &kept, bool previous);
     void forgetSeen(const QString &path);
     void followDue();
     void watchPage();
     void retainKnown();
-    qsizetype unsavedIndex(const QString &path) const;
-    qsizetype failedIndex(const QDate &date) const;
     static QList<Rescue> rescue(const QList<Unsaved> &lost);
     // The rescues of lost, reusing those written for them beforehand (insured, rescued
     // element for element); the others of those are removed, their texts being on disk.
@@ -198,16 +188,16 @@ private:
     QString m_folder; // the diary folder the page was loaded from
     std::array<QString, kPaneCount> m_paths;
     // Pane 0's text as last loaded from disk or handed to the writer; none when unknown.
-    std::optional<QString> m_todayOnDisk;
+    std::optional<QString> m_yearPaneOnDisk;
+    // Pane 0 holds a save that failed (and typing since), not only typing.
+    bool m_yearPaneFailed = false;
     bool m_typingAllowed = true;
     QString m_typingRefusal;
     bool m_loading = false;
     bool m_terminating = false;
     // Saves handed to the writer whose outcome is not taken yet, and saves that failed (the
     // shown day's failure is typing in pane 0 instead).
-    QList<Unsaved> m_unsaved;
-    QStringList m_keptNotices;
+    SaveBook m_unsaved;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_followTimer = nullptr;
-    QTimer *m_noticeTimer = nullptr;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/CustomGrid.h"
-#include "ui/DayMarks.h"
+#include "ui/DayMark.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/DayMarks.h"
+#include "ui/DayMark.h"
 
 #include <QAccessibleWidget>
 
