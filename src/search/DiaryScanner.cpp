@@ -1,5 +1,7 @@
 #include "DiaryScanner.h"
 
+#include "search/FoldTable.h"
+
 #include <malloc.h>
 
 DiaryScanner::DiaryScanner(ScanWorker::Lister lister, QObject *parent)
@@ -20,6 +22,10 @@ DiaryScanner::DiaryScanner(ScanWorker::Lister lister, QObject *parent)
         emit finished(days, hits);
     });
     m_thread.start();
+    // The fold table is made on this thread as soon as the window opens, before the first
+    // query, so that folding the query on the GUI thread never waits for it.
+    QMetaObject::invokeMethod(
+        m_worker, [] { FoldTable::instance(); }, Qt::QueuedConnection);
 }
 
 DiaryScanner::~DiaryScanner()
