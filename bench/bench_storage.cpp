@@ -3,6 +3,11 @@
 #include "storage/EntryWriter.h"
 #include "storage/Settings.h"
 #include "storage/TextPane.h"
+#include "ui/DayMarks.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
 
 #include <QTemporaryDir>
 
@@ -80,6 +85,30 @@ void BM_SaveUnchangedEntry10KB(benchmark::State &state)
     writer.waitForAll();
 }
 BENCHMARK(BM_SaveUnchangedEntry10KB)->Unit(benchmark::kMicrosecond);
+
+// A month change: the marks of a month found in a diary where every day of five years has an
+// entry, and some a kept copy beside it.
+void BM_DayMarksOfAMonth(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    for (int year = 2022; year <= 2026; ++year) {
+        QDir().mkpath(dir.filePath(QString::number(year)));
+        for (QDate day(year, 1, 1); day.year() == year; day = day.addDays(1)) {
+            const QString name = day.toString(u"MMdd"_qs);
+            QFile entry(dir.filePath(QStringLiteral("%1/%2.txt").arg(year).arg(name)));
+            entry.open(QIODevice::WriteOnly);
+            if (day.day() % 10 == 0) {
+                QFile kept(dir.filePath(
+                    QStringLiteral("%1/%2.conflict-20260101-101500.txt").arg(year).arg(name)));
+                kept.open(QIODevice::WriteOnly);
+            }
+        }
+    }
+    int month = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DayMarks::find(dir.path(), 2026, month++ % 12 + 1, {}));
+}
+BENCHMARK(BM_DayMarksOfAMonth)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -17,7 +17,10 @@ public:
             onChange();
     }
 
+    void setTypingAllowed(bool allowed) override { typingAllowed = allowed; }
+
     int changes = 0;
+    bool typingAllowed = true;
     std::function<void()> onChange;
 
 private:

@@ -1,5 +1,6 @@
 // Shows the month calendar as the main window places it, and a larger one, so a person can
-// look at both: calendar_preview [yyyy-MM-dd] [--quit-after MILLISECONDS]
+// look at both, with the marks of days that have entries: calendar_preview [yyyy-MM-dd]
+// [--quit-after MILLISECONDS]
 #include "ui/Calendar.h"
 #include "ui/UiFont.h"
 
@@ -27,6 +28,15 @@ int main(int argc, char **argv)
     auto *large = new TCalendar(&window);
     large->setGeometry(281, 20, 360, 277);
     large->setStartOfWeek(1);
+    // Both marks, on the selected day too: entries this year, and only in the years before.
+    MonthMarks marks {};
+    marks.fill(DayMark::None);
+    for (const int day : {2, 3, 5, 9, 16, 23, 24, 28})
+        marks[day] = DayMark::Entry;
+    for (const int day : {4, 10, 11, 17, 30})
+        marks[day] = DayMark::EarlierEntry;
+    for (TCalendar *calendar : {small, large})
+        calendar->setDayMarks(calendar->Year(), calendar->Month(), marks);
     window.resize(657, 313);
     window.show();
     window.activateWindow();

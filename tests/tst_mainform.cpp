@@ -85,12 +85,12 @@ private slots:
     void settingsCheckOnFirstKeystroke();
 
     void pageFollowsChangesMadeElsewhere();
+    void calendarMarksFollowTheEntries();
     void unsavedTypingKeepsTheOtherVersionBesideIt_data();
     void unsavedTypingKeepsTheOtherVersionBesideIt();
     void compositionIsNotReplacedByAReload();
     void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable_data();
     void anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable();
-    void dayThatCannotBeLoadedTakesNoTyping();
 };
 
 void tst_MainForm::firstRunOpensSettingsBeforeTheWindowIsShown()
@@ -573,6 +573,46 @@ void tst_MainForm::pageFollowsChangesMadeElsewhere()
     QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files), QStringList {u"1208.txt"_qs});
 }
 
+void tst_MainForm::calendarMarksFollowTheEntries()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary());
+    QVERIFY(f.writeEntry(2026, 12, 3, "this year"));
+    QVERIFY(f.writeEntry(2024, 12, 5, "two years ago"));
+    QVERIFY(f.writeEntry(2022, 12, 7, "four years ago"));
+    QVERIFY(f.writeEntry(2021, 12, 9, "five years ago"));
+    QVERIFY(f.writeEntry(2025, 11, 3, "last November"));
+    QVERIFY(writeFile(f.diary + u"/2026/1204.conflict-20261204-101500.txt"_qs, "kept copy"));
+    TfrmMain &w = f.start();
+    TCalendar *calendar = w.Calendar1;
+    QCOMPARE(calendar->dayMark(3), DayMark::Entry);
+    QCOMPARE(calendar->dayMark(4), DayMark::None);
+    QCOMPARE(calendar->dayMark(5), DayMark::EarlierEntry);
+    QCOMPARE(calendar->dayMark(7), DayMark::EarlierEntry);
+    QCOMPARE(calendar->dayMark(9), DayMark::None);
+    QCOMPARE(calendar->dayMark(8), DayMark::None);
+    QCOMPARE(calendar->spokenValue(), u"2026年12月8日"_qs);
+
+    // A save that creates the day's entry marks it while it is still on its way.
+    QTest::keyClicks(w.memToday, u"today"_qs);
+    w.memTodayExit();
+    QCOMPARE(calendar->dayMark(8), DayMark::Entry);
+    QCOMPARE(calendar->spokenValue(), u"2026年12月8日 日記あり"_qs);
+
+    w.btnPreMonth->click();
+    QCOMPARE(calendar->dayMark(3), DayMark::EarlierEntry);
+    QCOMPARE(calendar->dayMark(8), DayMark::None);
+    w.btnNextMonth->click();
+    QCOMPARE(calendar->dayMark(8), DayMark::Entry);
+
+    // Another computer's entries, arriving and going.
+    QVERIFY(f.writeEntry(2026, 12, 10, "from the laptop"));
+    QVERIFY(QFile::remove(f.entry(2026, 12, 3)));
+    QTRY_COMPARE_WITH_TIMEOUT(calendar->dayMark(10), DayMark::Entry, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(calendar->dayMark(3), DayMark::None, 5000);
+    QVERIFY(w.close());
+}
+
 void tst_MainForm::unsavedTypingKeepsTheOtherVersionBesideIt_data()
 {
     QTest::addColumn<bool>("terminate");
@@ -677,31 +717,6 @@ void tst_MainForm::anotherFolderTakesTheTypingOnlyWhenTheOldOneIsUnusable()
         QCOMPARE(readFile(entryPathIn(other, 2026, 12, 8)), "other today");
         QCOMPARE(kept.size(), 0);
     }
-}
-
-// An entry over the pane's capacity: the error is shown, nothing typed can be stranded under
-// that day, and the file stays where it is.
-void tst_MainForm::dayThatCannotBeLoadedTakesNoTyping()
-{
-    DiaryFixture f;
-    QVERIFY(f.useDiary());
-    QVERIFY(f.writeEntry(2026, 12, 8, "the eighth"));
-    QVERIFY(f.writeEntry(2025, 12, 9, "last year's ninth"));
-    const QString big = f.entry(2026, 12, 9);
-    QVERIFY(f.writeEntry(2026, 12, 9, ""));
-    QVERIFY(QFile::resize(big, kPaneCapacityBytes + 1));
-    TfrmMain &w = f.start();
-    QTest::mouseClick(w.Calendar1, Qt::LeftButton, {}, cellCentre(w.Calendar1, 9));
-    QCOMPARE(f.prompter.messages.size(), 1);
-    QCOMPARE(w.memToday->text(), QString());
-    QVERIFY(w.memToday->isReadOnly());
-    QCOMPARE(w.mem1YearAgo->text(), u"last year's ninth"_qs);
-    QTest::keyClicks(w.memToday, u"stranded"_qs);
-    w.memTodayExit();
-    QVERIFY(w.close());
-    QCOMPARE(QFileInfo(big).size(), kPaneCapacityBytes + 1);
-    QCOMPARE(QDir(f.diary + u"/2026"_qs).entryList(QDir::Files),
-        QStringList({u"1208.txt"_qs, u"1209.txt"_qs}));
 }
 
 #include "tst_mainform.moc"

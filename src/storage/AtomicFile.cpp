@@ -31,13 +31,17 @@ mode_t umaskMode()
 
 QString resolvedTarget(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isSymLink()) {
-        const QString target = info.canonicalFilePath();
-        if (!target.isEmpty())
-            return target;
-    }
-    return path;
+    QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString target = info.canonicalFilePath();
+    if (!target.isEmpty())
+        return target;
+    // A link to a file that is not there yet: the file is made where the link says, so the link
+    // stays what it is. A loop of links stays a name that cannot be written.
+    for (int hop = 0; hop < 40 && info.isSymLink(); ++hop)
+        info = QFileInfo(info.symLinkTarget());
+    return info.isSymLink() ? path : info.absoluteFilePath();
 }
 
 AtomicFile::Result stageAt(const QString &path, const QString &target, QByteArrayView bytes,

@@ -7,6 +7,7 @@
 #include "storage/Exception.h"
 #include "storage/RescueFiles.h"
 #include "storage/Settings.h"
+#include "storage/StorageMessages.h"
 #include "storage/TextPane.h"
 
 #include <QDateTime>
@@ -183,12 +184,21 @@ void DiaryPage::loadPane(int index)
         return;
     }
     m_todayOnDisk.reset();
+    refuseTypingBecause(QString());
     allowTyping(true);
     // A save of this day that failed shows again, as typing not yet on disk. The file is not
     // read: what was seen of it before decides whether the retry keeps it.
     const qsizetype failed = failedIndex(m_date);
     if (failed >= 0) {
         showToday(m_unsaved.takeAt(failed).text);
+        return;
+    }
+    // A link to a file in a folder that is not there can take no save: typing would be stranded.
+    const QString unreachable = unreachableLinkTarget(path);
+    if (!unreachable.isEmpty()) {
+        refuseToday();
+        refuseTypingBecause(StorageMessages::cannotCreate(unreachable));
+        EntryLedger::instance().rememberAbsent(path);
         return;
     }
     TextHolder onDisk(today().text());
@@ -200,6 +210,9 @@ void DiaryPage::loadPane(int index)
             EntryLedger::instance().rememberAbsent(path);
     }
     m_todayOnDisk = onDisk.text();
+    // An entry that is never replaced takes no typing, which a close would have to drop.
+    if (isReadOnlyFile(path))
+        allowTyping(false);
     showToday(onDisk.text());
 }
 
@@ -218,6 +231,14 @@ void DiaryPage::refuseToday()
     m_todayOnDisk.reset();
     allowTyping(false);
     today().clearText();
+}
+
+void DiaryPage::refuseTypingBecause(const QString &why)
+{
+    if (m_typingRefusal == why)
+        return;
+    m_typingRefusal = why;
+    today().setRefusalNote(why);
 }
 
 void DiaryPage::allowTyping(bool allowed)
@@ -592,9 +613,10 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
     }
     QList<Unsaved> lost;
     for (Unsaved &unsaved : failed) {
-        // Beside other typing in pane 0 for the same day, neither text may replace the other;
-        // an entry that takes no save (read-only) cannot take it either.
-        if (!(todayTyping && unsaved.date == m_date)) {
+        // Beside other typing in pane 0 for the same entry file, neither text may replace the
+        // other; an entry that takes no save (read-only) cannot take it either. The same day in
+        // another diary folder is another file.
+        if (!(todayTyping && entryOfRetry(unsaved) == m_paths[0])) {
             try {
                 if (retry(unsaved))
                     continue;
@@ -610,6 +632,13 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
         lost << unsaved;
     }
     return lost;
+}
+
+QString DiaryPage::entryOfRetry(const Unsaved &unsaved)
+{
+    if (QFileInfo(unsaved.folder).isDir() && !unsaved.folder.isEmpty())
+        return unsaved.path;
+    return entryPathOf(unsaved.date);
 }
 
 bool DiaryPage::retry(const Unsaved &unsaved)
@@ -710,4 +739,10 @@ bool DiaryPage::typingAllowed() const
 {
     assertThread();
     return m_typingAllowed;
+}
+
+QString DiaryPage::typingRefusal() const
+{
+    assertThread();
+    return m_typingRefusal;
 }

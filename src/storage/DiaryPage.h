@@ -107,8 +107,10 @@ public:
     QString entryPath(int index) const;
     // Pane 0 holds text that is neither loaded from nor confirmed on disk.
     bool hasUnsavedTyping() const;
-    // False after pane 0's entry failed to load.
+    // False after pane 0's entry failed to load, and for an entry that can take no save.
     bool typingAllowed() const;
+    // Why pane 0 takes no typing, where the person is told in the pane itself; else empty.
+    QString typingRefusal() const;
     // Days whose failed save waits for a retry (the shown day's typing is in pane 0 instead).
     QList<QDate> failedDates() const;
     // Every text of the page not known to be on disk, pane 0's typing first; what search and the
@@ -146,10 +148,13 @@ private:
     void showToday(const QString &text);
     void refuseToday();
     void allowTyping(bool allowed);
+    void refuseTypingBecause(const QString &why);
     void saveToday(const QString &text);
     bool save(const QDate &date, const QString &text, const QString &folder);
     // False when the entry takes no save (read-only).
     bool retry(const Unsaved &unsaved);
+    // The entry file a retry writes: its own while its folder is usable, else the shown folder's.
+    static QString entryOfRetry(const Unsaved &unsaved);
     // Replaces what is known of the entry's save, or adds it.
     void remember(const Unsaved &unsaved);
     void forget(const QString &path);
@@ -175,6 +180,7 @@ private:
     // Pane 0's text as last loaded from disk or handed to the writer; none when unknown.
     std::optional<QString> m_todayOnDisk;
     bool m_typingAllowed = true;
+    QString m_typingRefusal;
     bool m_loading = false;
     bool m_terminating = false;
     // Saves handed to the writer whose outcome is not taken yet, and saves that failed (the

@@ -209,6 +209,18 @@ bool isReadOnlyFile(const QString &path)
         && (st.st_mode & S_IWUSR) == 0;
 }
 
+QString unreachableLinkTarget(const QString &path)
+{
+    QFileInfo info(path);
+    if (!info.isSymLink() || info.exists())
+        return QString();
+    for (int hop = 0; hop < 40 && info.isSymLink(); ++hop)
+        info = QFileInfo(info.symLinkTarget());
+    if (!info.isSymLink() && QFileInfo(info.absolutePath()).isDir())
+        return QString();
+    return info.absoluteFilePath();
+}
+
 SavedEntry saveCurrentEntry(const QString &text, int year, int month, int day)
 {
     return saveEntryIn(DiaryDir, text, year, month, day);

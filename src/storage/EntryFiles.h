@@ -21,6 +21,9 @@ void writeTextFile(const QString &path, const QString &text);
 bool isSavePending(const QString &path);
 // The owner-write bit of an existing file is clear: such a file is never replaced.
 bool isReadOnlyFile(const QString &path);
+// The file a symbolic link at path names, when it does not exist and no folder is there to make
+// it in (a save can never go through); else empty.
+QString unreachableLinkTarget(const QString &path);
 
 // What a save did. onDisk: the entry file holds the text, or will once the entry writer has put
 // it in place (a failure there, and another writer's version kept first, come as the writer's

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -134,6 +135,28 @@ QList<EntryListing::Entry> EntryListing::inYear(const QString &diaryFolder, int 
         const QString name = QFile::decodeName(item.d_name);
         Entry entry;
         if (!parseEntryName(name, year, entry) || !isFileEntry(encoded, item))
+            return;
+        entry.path = folder + u'/' + name;
+        entries << entry;
+    });
+    std::sort(entries.begin(), entries.end(), newerFirst);
+    return entries;
+}
+
+QList<EntryListing::Entry> EntryListing::inMonth(const QString &diaryFolder, int year, int month)
+{
+    QList<Entry> entries;
+    if (diaryFolder.isEmpty())
+        return entries;
+    const QString folder = diaryFolder + u'/' + QString::number(year);
+    const QByteArray prefix = QByteArray::number(100 + month).right(2);
+    listFolder(folder, [&](const QByteArray &encoded, const dirent &item) {
+        // A plain entry's name is eight bytes; the month's own start with its two digits.
+        if (std::strlen(item.d_name) != 8 || std::strncmp(item.d_name, prefix.constData(), 2) != 0)
+            return;
+        const QString name = QFile::decodeName(item.d_name);
+        Entry entry;
+        if (!parseEntryName(name, year, entry) || entry.kept || !isFileEntry(encoded, item))
             return;
         entry.path = folder + u'/' + name;
         entries << entry;

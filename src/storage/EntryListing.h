@@ -27,6 +27,9 @@ QList<int> years(const QString &diaryFolder);
 // One year folder's entries, newest day first, each day's entry before its kept copies (those
 // by name). Empty when the folder is missing or unreadable.
 QList<Entry> inYear(const QString &diaryFolder, int year);
+// The entries of one month of a year (kept copies left out), newest day first: one listing of
+// the year folder, and only the month's names parsed.
+QList<Entry> inMonth(const QString &diaryFolder, int year, int month);
 // Every year's entries, in the same order.
 QList<Entry> inDiary(const QString &diaryFolder);
 

@@ -17,4 +17,6 @@ public:
     virtual bool isComposing() const { return false; }
     // Whether the person may type into the pane; a pane that takes no typing ignores it.
     virtual void setTypingAllowed(bool allowed) { (void)allowed; }
+    // Why the pane takes no typing, told in the pane while it is empty; empty: nothing to tell.
+    virtual void setRefusalNote(const QString &note) { (void)note; }
 };

@@ -207,7 +207,7 @@ void TCalendar::announceDate()
     if (m_date == m_announcedDate)
         return;
     m_announcedDate = m_date;
-    QAccessibleValueChangeEvent event(this, spokenDate(m_date));
+    QAccessibleValueChangeEvent event(this, spokenValue());
     QAccessible::updateAccessibility(&event);
 }
 
@@ -248,4 +248,61 @@ void TCalendar::paintCell(QPainter &painter, int col, int row, const QRect &rect
     const int top = rect.top() + (rect.height() - metrics.height()) / 2;
     painter.setPen(palette().color(ink));
     painter.drawText(left, top + metrics.ascent(), label);
+    if (!header && !label.isEmpty())
+        paintMark(
+            painter, dayMark(label.toInt()), rect, top + metrics.ascent(), palette().color(ink));
+}
+
+// Under the day number: a filled dot for the year's own entry, a ring for one of the years
+// before, in the cell's ink so a dark theme or the selected cell shows it as its text.
+void TCalendar::paintMark(
+    QPainter &painter, DayMark mark, const QRect &rect, int baseline, const QColor &ink) const
+{
+    if (mark == DayMark::None)
+        return;
+    // Digits stop at the baseline: the mark sits in the space the font keeps below it.
+    const int size = std::max(5, fontMetrics().height() / 3);
+    const int top = std::min(baseline + std::max(2, size / 2), rect.bottom() - size - 1);
+    const QRectF dot(rect.left() + (rect.width() - size) / 2.0, top, size, size);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (mark == DayMark::Entry) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        painter.drawEllipse(dot);
+    } else {
+        painter.setPen(QPen(ink, 1.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(dot.adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+    painter.restore();
+}
+
+void TCalendar::setDayMarks(int year, int month, const MonthMarks &marks)
+{
+    if (year == m_marksYear && month == m_marksMonth && marks == m_marks)
+        return;
+    const DayMark before = dayMark(Day());
+    m_marksYear = year;
+    m_marksMonth = month;
+    m_marks = marks;
+    update();
+    // The selected day's mark is part of what a screen reader hears of the calendar.
+    if (dayMark(Day()) != before) {
+        QAccessibleValueChangeEvent event(this, spokenValue());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+DayMark TCalendar::dayMark(int day) const
+{
+    if (Year() != m_marksYear || Month() != m_marksMonth || day < 1 || day > 31)
+        return DayMark::None;
+    return m_marks[day];
+}
+
+QString TCalendar::spokenValue() const
+{
+    const QString mark = markName(dayMark(Day()));
+    return mark.isEmpty() ? spokenDate(m_date) : spokenDate(m_date) + u' ' + mark;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/CustomGrid.h"
+#include "ui/DayMarks.h"
 
 #include <QDate>
 #include <QString>
@@ -38,6 +39,17 @@ public:
 
     QString CellLabel(int col, int row) const;
 
+    // The marks of a month under its day numbers; shown while that month is.
+    void setDayMarks(int year, int month, const MonthMarks &marks);
+    // The mark of a day of the shown month (none while its month's marks are not known).
+    DayMark dayMark(int day) const;
+    bool hasMarksOf(int year, int month) const
+    {
+        return year == m_marksYear && month == m_marksMonth;
+    }
+    // What a screen reader reads as the calendar's value: the date, and its day's mark.
+    QString spokenValue() const;
+
     virtual int MonthLength(int year, int month) const;
     int ShownMonthLength() const { return MonthLength(Year(), Month()); }
     virtual bool IsLeapYear(int year) const;
@@ -65,6 +77,8 @@ private:
     void writeDatePart(Part part, int value);
     void stepMonth(int step);
     void announceDate();
+    void paintMark(
+        QPainter &painter, DayMark mark, const QRect &rect, int baseline, const QColor &ink) const;
 
     QDate m_date;
     int m_startOfWeek = 0;
@@ -73,4 +87,7 @@ private:
     bool m_updating = false;
     QDate m_announcedDate;
     int m_firstCellOffset = 1;
+    int m_marksYear = 0;
+    int m_marksMonth = 0;
+    MonthMarks m_marks {};
 };

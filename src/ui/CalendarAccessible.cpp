@@ -23,7 +23,7 @@ CalendarAccessible::CalendarAccessible(TCalendar *calendar)
 QString CalendarAccessible::text(QAccessible::Text t) const
 {
     if (t == QAccessible::Value)
-        return spokenDate(static_cast<const TCalendar *>(widget())->SelectedDate());
+        return static_cast<const TCalendar *>(widget())->spokenValue();
     return QAccessibleWidget::text(t);
 }
 
@@ -39,4 +39,17 @@ void CalendarAccessible::install()
 QString spokenDate(const QDate &date)
 {
     return QStringLiteral("%1年%2月%3日").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QString markName(DayMark mark)
+{
+    switch (mark) {
+    case DayMark::Entry:
+        return QStringLiteral("日記あり");
+    case DayMark::EarlierEntry:
+        return QStringLiteral("過去の日記あり");
+    case DayMark::None:
+        break;
+    }
+    return QString();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/DayMarks.h"
+
 #include <QAccessibleWidget>
 
 class QDate;
@@ -20,3 +22,5 @@ public:
 
 // The date as a screen reader reads it: "2026年12月8日".
 QString spokenDate(const QDate &date);
+// A day's mark as a screen reader reads it: "日記あり", "過去の日記あり", or nothing.
+QString markName(DayMark mark);

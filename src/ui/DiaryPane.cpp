@@ -127,6 +127,11 @@ void DiaryPane::setTypingAllowed(bool allowed)
     setReadOnly(!allowed);
 }
 
+void DiaryPane::setRefusalNote(const QString &note)
+{
+    setPlaceholderText(note);
+}
+
 void DiaryPane::insertTyped(const QString &text)
 {
     const QString kept = storableText(text);

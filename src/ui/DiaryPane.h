@@ -27,6 +27,8 @@ public:
     bool isComposing() const override;
     // A pane that takes no typing is read-only; text can still be selected and copied.
     void setTypingAllowed(bool allowed) override;
+    // Shown greyed in the empty pane.
+    void setRefusalNote(const QString &note) override;
 
     // Called after every change of the text, by the user or by setText.
     std::function<void()> OnChange;

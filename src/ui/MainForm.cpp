@@ -392,6 +392,12 @@ void TfrmMain::bindEvents()
     m_page = new DiaryPage({memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo}, this);
     connect(m_page, &DiaryPage::keptNoticesDue, this,
         [this] { guarded(this, [this] { tellKeptVersions(); }); });
+    // The marks follow the files: another month, a save, another writer, another folder.
+    connect(m_page, &DiaryPage::entryDaysChanged, this, [this] { showDayMarks(); });
+    connect(Calendar1, &TCalendar::dateChanged, this, [this](QDate date) {
+        if (!Calendar1->hasMarksOf(date.year(), date.month()))
+            showDayMarks();
+    });
     connect(m_page, &DiaryPage::followFailed, this,
         [this](const QString &message) { reportError(this, message); });
     connect(
@@ -573,6 +579,14 @@ void TfrmMain::FormCloseQuery()
     // The close is decided once every save is on disk: one that failed keeps the window open.
     m_page->close();
     tellKeptVersions();
+}
+
+void TfrmMain::showDayMarks()
+{
+    const int year = Calendar1->Year();
+    const int month = Calendar1->Month();
+    Calendar1->setDayMarks(
+        year, month, DayMarks::find(DiaryDir, year, month, m_page->textsNotOnDisk()));
 }
 
 void TfrmMain::tellKeptVersions()

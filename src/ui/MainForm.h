@@ -132,6 +132,8 @@ private:
     DiaryPane *focusedPane() const;
     void rememberFocus(QWidget *now);
     void saveOrRescueEntries();
+    // Lists the shown month's entries and marks them on the calendar.
+    void showDayMarks();
 
     TSettings *m_settings = nullptr;
     std::unique_ptr<QPrinter> m_printer;
