@@ -90,6 +90,8 @@ void TfrmSearch::open()
 {
     if (!isVisible())
         show();
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
     edtQuery->setFocus(Qt::ShortcutFocusReason);
