@@ -31,6 +31,7 @@ private slots:
     void danglingLinkIntoAMissingFolderTakesNoTyping();
     void dayThatCannotBeLoadedTakesNoTyping();
     void textsNotOnDiskAndEntryDaysFollowTheSaves();
+    void loadingNeverSavesFromThePanesNotification();
 
 private:
     // Typing as the window hands it over: the pane changes, then the focus leaves it.
@@ -226,6 +227,26 @@ void tst_DiaryPage::textsNotOnDiskAndEntryDaysFollowTheSaves()
     m_page->close();
     QVERIFY(m_page->textsNotOnDisk().isEmpty());
     QCOMPARE(readFile(path), "typing");
+}
+
+// The window saves from pane 0's change notification; a load raises it too, and writes nothing.
+void tst_DiaryPage::loadingNeverSavesFromThePanesNotification()
+{
+    CharsToSave = 1;
+    const QString path = entry(m_diary, m_day);
+    WRITE_FILE(path, "on disk");
+    m_panes[0].onChange = [this] {
+        m_page->typed();
+        m_page->leave();
+    };
+    m_page->loadDate(m_day);
+    QCOMPARE(m_panes[0].changes, 1);
+    EntryWriter::instance().waitForAll();
+    QCOMPARE(readFile(path), "on disk");
+    QVERIFY(m_page->textsNotOnDisk().isEmpty());
+    m_panes[0].setText(u"typed"_qs); // outside a load the same notification saves
+    EntryWriter::instance().waitForAll();
+    QCOMPARE(readFile(path), "typed");
 }
 
 QTEST_GUILESS_MAIN(tst_DiaryPage)

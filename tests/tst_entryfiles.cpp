@@ -123,7 +123,6 @@ private slots:
     void failedWriteLeavesOldEntry_data();
     void failedWriteLeavesOldEntry();
     void unencodableTextIsNeverWritten();
-    void saveFromLoadNotificationDoesNotWrite();
     void nextSaveClearsWhatACrashLeft_data();
     void nextSaveClearsWhatACrashLeft();
     void keepsAnotherWritersVersionBesideTheEntry_data();
@@ -436,18 +435,6 @@ void tst_EntryFiles::unencodableTextIsNeverWritten()
         messageOf([] { saveNow(u"new 😀"_qs, 2003, 1, 5); }), u"ストリームへの書き込みエラー"_qs);
     QCOMPARE(readFile(entry()), QByteArray("old"));
     QCOMPARE(entriesOfYear(), QStringList {u"0105.txt"_qs});
-}
-
-void tst_EntryFiles::saveFromLoadNotificationDoesNotWrite()
-{
-    saveNow(u"on disk"_qs, 2003, 1, 5);
-    FakePane pane;
-    pane.onChange = [&] { saveNow(pane.text() + u" changed"_qs, 2003, 1, 5); };
-    loadEntryFile(pane, entry());
-    QCOMPARE(pane.changes, 1);
-    QCOMPARE(readFile(entry()), QByteArray("on disk"));
-    pane.setText(u"typed"_qs); // outside a load the same notification saves
-    QCOMPARE(readFile(entry()), QByteArray("typed changed"));
 }
 
 QStringList tst_EntryFiles::keptTexts() const
@@ -816,7 +803,6 @@ void tst_EntryFiles::loadShowsTheTextOfASaveInFlight()
     QCOMPARE(readFile(entry()), existed ? QByteArray("old") : QByteArray("<missing>"));
 
     FakePane pane;
-    pane.onChange = [&] { saveCurrentEntry(pane.text() + u" changed"_qs, 2003, 1, 5); };
     loadEntryFile(pane, entry());
     QCOMPARE(pane.text(), u"new"_qs);
     saveCurrentEntry(u"new"_qs, 2003, 1, 5); // what is being saved already

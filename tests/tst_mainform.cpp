@@ -610,6 +610,18 @@ void tst_MainForm::calendarMarksFollowTheEntries()
     QVERIFY(QFile::remove(f.entry(2026, 12, 3)));
     QTRY_COMPARE_WITH_TIMEOUT(calendar->dayMark(10), DayMark::Entry, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(calendar->dayMark(3), DayMark::None, 5000);
+
+    // Another diary folder has other days.
+    const QString other = f.root.filePath(u"other"_qs);
+    QVERIFY(writeFile(entryPathIn(other, 2026, 12, 20), "elsewhere"));
+    f.prompter.modalAnswers << [&](QDialog &) {
+        return int(
+            f.writeSettings(QFile::encodeName(other)) ? QDialog::Accepted : QDialog::Rejected);
+    };
+    w.EditSettings->trigger();
+    QCOMPARE(calendar->dayMark(20), DayMark::Entry);
+    QCOMPARE(calendar->dayMark(10), DayMark::None);
+    QCOMPARE(calendar->dayMark(8), DayMark::None);
     QVERIFY(w.close());
 }
 

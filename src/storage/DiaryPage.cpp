@@ -22,18 +22,6 @@
 
 namespace {
 
-// Takes what loadEntryFile would show, so the page decides what pane 0 gets.
-class TextHolder : public TextPane
-{
-public:
-    explicit TextHolder(QString text) : m_text(std::move(text)) { }
-    QString text() const override { return m_text; }
-    void setText(const QString &text) override { m_text = text; }
-
-private:
-    QString m_text;
-};
-
 // The diary folder an entry file lies in (its year folder's parent).
 QString folderOfEntry(const QString &path)
 {
@@ -64,15 +52,11 @@ DiaryPage::DiaryPage(const std::array<TextPane *, kPaneCount> &panes, QObject *p
     m_followTimer = new QTimer(this);
     m_followTimer->setSingleShot(true);
     m_followTimer->setInterval(kFollowDelayMs);
-    m_noticeTimer = new QTimer(this);
-    m_noticeTimer->setSingleShot(true);
-    m_noticeTimer->setInterval(kNoticeDelayMs);
     connect(
         m_watcher, &QFileSystemWatcher::fileChanged, m_followTimer, qOverload<>(&QTimer::start));
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_followTimer,
         qOverload<>(&QTimer::start));
     connect(m_followTimer, &QTimer::timeout, this, &DiaryPage::followDue);
-    connect(m_noticeTimer, &QTimer::timeout, this, &DiaryPage::keptNoticesDue);
 }
 
 DiaryPage::~DiaryPage()
@@ -87,7 +71,7 @@ void DiaryPage::assertThread() const
     Q_ASSERT_X(QThread::currentThread() == thread(), "DiaryPage", "called off the GUI thread");
 }
 
-TextPane &DiaryPage::today() const
+TextPane &DiaryPage::yearPane() const
 {
     return *m_panes[0];
 }
@@ -111,9 +95,9 @@ void DiaryPage::loadDate(const QDate &date)
 
 void DiaryPage::keepTyping(QStringList &errors)
 {
-    const QString text = today().text();
+    const QString text = yearPane().text();
     try {
-        saveToday(text);
+        saveYearPane(text);
     } catch (const std::exception &error) {
         errors << errorMessageOf(error);
         remember(Unsaved {m_date, entryPathOf(m_date), text, true, errors.back(), DiaryDir});
@@ -142,7 +126,7 @@ void DiaryPage::loadPanes(int first, QStringList &errors)
                 // what it showed, as an interrupted load always has.
                 if (i > 0)
                     break;
-                refuseToday();
+                shutYearPane();
             }
         }
     }
@@ -163,74 +147,60 @@ QString DiaryPage::entryPathOf(const QDate &date)
     return entryFilePath(date.year(), date.month(), date.day());
 }
 
-bool DiaryPage::entryExists(const QString &path)
-{
-    return !path.isEmpty()
-        && (isSavePending(path)
-            || (QFileInfo(QFileInfo(path).path()).isDir() && QFileInfo(path).isFile()));
-}
-
 void DiaryPage::loadPane(int index)
 {
     const QString &path = m_paths[index];
     if (index > 0) {
-        if (entryExists(path))
-            loadEntryFile(*m_panes[index], path);
-        else {
+        // With no diary folder there is no entry to read.
+        const std::optional<QString> text = path.isEmpty() ? std::nullopt : readEntry(path);
+        if (!text)
             m_panes[index]->clearText();
-            if (!path.isEmpty())
-                EntryLedger::instance().rememberAbsent(path);
-        }
+        else if (m_panes[index]->text() != *text)
+            m_panes[index]->setText(*text);
         return;
     }
-    m_todayOnDisk.reset();
+    m_yearPaneOnDisk.reset();
     refuseTypingBecause(QString());
     allowTyping(true);
     // A save of this day that failed shows again, as typing not yet on disk. The file is not
     // read: what was seen of it before decides whether the retry keeps it.
-    const qsizetype failed = failedIndex(m_date);
-    if (failed >= 0) {
-        showToday(m_unsaved.takeAt(failed).text);
+    // Only a failure in the folder shown: another folder's text is retried there.
+    const SaveBook::Save *failed = m_unsaved.find(path);
+    if (failed && failed->failed) {
+        showInYearPane(m_unsaved.take(path)->text);
         return;
     }
     // A link to a file in a folder that is not there can take no save: typing would be stranded.
     const QString unreachable = unreachableLinkTarget(path);
     if (!unreachable.isEmpty()) {
-        refuseToday();
+        shutYearPane();
         refuseTypingBecause(StorageMessages::cannotCreate(unreachable));
         EntryLedger::instance().rememberAbsent(path);
         return;
     }
-    TextHolder onDisk(today().text());
-    if (entryExists(path))
-        loadEntryFile(onDisk, path);
-    else {
-        onDisk.setText(QString());
-        if (!path.isEmpty())
-            EntryLedger::instance().rememberAbsent(path);
-    }
-    m_todayOnDisk = onDisk.text();
+    const QString onDisk = path.isEmpty() ? QString() : readEntry(path).value_or(QString());
+    m_yearPaneOnDisk = onDisk;
     // An entry that is never replaced takes no typing, which a close would have to drop.
     if (isReadOnlyFile(path))
         allowTyping(false);
-    showToday(onDisk.text());
+    showInYearPane(onDisk);
 }
 
-void DiaryPage::showToday(const QString &text)
+void DiaryPage::showInYearPane(const QString &text)
 {
-    if (today().text() == text)
+    if (yearPane().text() == text)
         return;
     if (text.isEmpty())
-        today().clearText();
+        yearPane().clearText();
     else
-        today().setText(text);
+        yearPane().setText(text);
 }
 
-void DiaryPage::refuseToday()
+void DiaryPage::shutYearPane()
 {
-    m_todayOnDisk.reset();
+    m_yearPaneOnDisk.reset();
     allowTyping(false);
-    today().clearText();
+    yearPane().clearText();
 }
 
 void DiaryPage::refuseTypingBecause(const QString &why)
@@ -238,7 +208,7 @@ void DiaryPage::refuseTypingBecause(const QString &why)
     if (m_typingRefusal == why)
         return;
     m_typingRefusal = why;
-    today().setRefusalNote(why);
+    yearPane().setRefusalNote(why);
 }
 
 void DiaryPage::allowTyping(bool allowed)
@@ -246,7 +216,7 @@ void DiaryPage::allowTyping(bool allowed)
     if (m_typingAllowed == allowed)
         return;
     m_typingAllowed = allowed;
-    today().setTypingAllowed(allowed);
+    yearPane().setTypingAllowed(allowed);
 }
 
 // --- Saving ---
@@ -254,37 +224,34 @@ void DiaryPage::allowTyping(bool allowed)
 void DiaryPage::typed()
 {
     assertThread();
-    // A notice waits while the person types, so that no keystroke lands in its box.
-    if (!m_keptNotices.isEmpty())
-        m_noticeTimer->start();
     // A load is not typing: it never writes.
     if (m_loading || !hasUnsavedTyping())
         return;
-    const QString text = today().text();
+    const QString text = yearPane().text();
     const qsizetype length = diaryTextByteLength(text);
     if (CharsToSave < 1 || length % CharsToSave != 0 || length == 0)
         return;
-    saveToday(text);
+    saveYearPane(text);
 }
 
 void DiaryPage::leave()
 {
     assertThread();
     if (!m_loading && hasUnsavedTyping())
-        saveToday(today().text());
+        saveYearPane(yearPane().text());
 }
 
 bool DiaryPage::hasUnsavedTyping() const
 {
     assertThread();
     return m_typingAllowed && m_date.isValid()
-        && today().text() != m_todayOnDisk.value_or(QString());
+        && yearPane().text() != m_yearPaneOnDisk.value_or(QString());
 }
 
-void DiaryPage::saveToday(const QString &text)
+void DiaryPage::saveYearPane(const QString &text)
 {
     if (save(m_date, text, DiaryDir) && m_folder == DiaryDir)
-        m_todayOnDisk = text;
+        m_yearPaneOnDisk = text;
 }
 
 bool DiaryPage::save(const QDate &date, const QString &text, const QString &folder)
@@ -301,18 +268,12 @@ bool DiaryPage::save(const QDate &date, const QString &text, const QString &fold
 
 void DiaryPage::forget(const QString &path)
 {
-    const qsizetype known = unsavedIndex(path);
-    if (known >= 0)
-        m_unsaved.removeAt(known);
+    m_unsaved.remove(path);
 }
 
 void DiaryPage::remember(const Unsaved &unsaved)
 {
-    const qsizetype known = unsavedIndex(unsaved.path);
-    if (known >= 0)
-        m_unsaved[known] = unsaved;
-    else
-        m_unsaved.append(unsaved);
+    m_unsaved.put(unsaved);
 }
 
 // --- The writer's outcomes ---
@@ -338,7 +299,7 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
     const QList<EntryWriter::Outcome> outcomes = writer.takeOutcomes();
     for (const EntryWriter::Outcome &outcome : outcomes) {
         if (!outcome.keptFile.isEmpty())
-            noteKeptVersion(outcome.entryPath, outcome.keptFile);
+            emit versionKept(outcome.entryPath, outcome.keptFile);
         noteOutcome(outcome.entryPath, outcome.text, outcome.error);
         if (!outcome.error.isEmpty())
             errors << outcome.error;
@@ -353,74 +314,33 @@ void DiaryPage::noteWriterOutcomes(QStringList &errors)
 
 void DiaryPage::noteOutcome(const QString &path, const QString &text, const QString &error)
 {
-    const qsizetype known = unsavedIndex(path);
+    const SaveBook::Save *known = m_unsaved.find(path);
     if (error.isEmpty()) {
-        if (known >= 0 && !m_unsaved[known].failed && m_unsaved[known].text == text)
-            m_unsaved.removeAt(known);
+        if (known && !known->failed && known->text == text)
+            m_unsaved.remove(path);
         return;
     }
     // A newer save of the entry is on its way and holds the typing.
-    if (known >= 0 && m_unsaved[known].text != text && !m_unsaved[known].failed)
+    if (known && known->text != text && !known->failed)
         return;
-    const QString folder = known >= 0 ? m_unsaved.takeAt(known).folder : folderOfEntry(path);
+    const QString folder = known ? m_unsaved.take(path)->folder : folderOfEntry(path);
     if (!m_terminating && path == m_paths[0] && m_typingAllowed) {
         // The shown day: the pane holds the text (or typing made since), which is not on disk.
-        if (m_todayOnDisk == text) {
-            m_todayOnDisk.reset();
+        if (m_yearPaneOnDisk == text) {
+            m_yearPaneOnDisk.reset();
             return;
         }
         if (!hasUnsavedTyping()) {
             // The pane shows a version loaded since: it is another writer's, not replaced
             // unkept.
             forgetSeen(path);
-            m_todayOnDisk.reset();
+            m_yearPaneOnDisk.reset();
             const QScopedValueRollback loading(m_loading, true);
-            showToday(text);
+            showInYearPane(text);
             return;
         }
     }
-    m_unsaved.append(Unsaved {dateOfEntry(path), path, text, true, error, folder});
-}
-
-void DiaryPage::noteKeptVersion(const QString &entry, const QString &kept)
-{
-    const QFileInfo file(entry);
-    const QString day = file.fileName();
-    m_keptNotices << QStringLiteral(
-        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
-        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
-                         .arg(QFileInfo(file.path()).fileName())
-                         .arg(day.left(2).toInt())
-                         .arg(day.mid(2, 2).toInt())
-                         .arg(day, QDir::toNativeSeparators(kept));
-    m_noticeTimer->start();
-}
-
-QStringList DiaryPage::takeKeptNotices()
-{
-    assertThread();
-    m_noticeTimer->stop();
-    return std::exchange(m_keptNotices, {});
-}
-
-qsizetype DiaryPage::unsavedIndex(const QString &path) const
-{
-    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
-        if (m_unsaved[i].path == path)
-            return i;
-    }
-    return -1;
-}
-
-qsizetype DiaryPage::failedIndex(const QDate &date) const
-{
-    // Only a failure in the folder shown: another folder's text is retried there.
-    const QString path = entryPathOf(date);
-    for (qsizetype i = 0; i < m_unsaved.size(); ++i) {
-        if (m_unsaved[i].failed && m_unsaved[i].path == path)
-            return i;
-    }
-    return -1;
+    m_unsaved.put(Unsaved {dateOfEntry(path), path, text, true, error, folder});
 }
 
 QList<QDate> DiaryPage::failedDates() const
@@ -440,7 +360,7 @@ QList<DiaryPage::TextNotOnDisk> DiaryPage::textsNotOnDisk() const
     using Kind = TextNotOnDisk::Kind;
     QList<TextNotOnDisk> texts;
     if (hasUnsavedTyping())
-        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], today().text()};
+        texts << TextNotOnDisk {Kind::Typing, m_date, m_folder, m_paths[0], yearPane().text()};
     for (const Unsaved &unsaved : m_unsaved) {
         texts << TextNotOnDisk {unsaved.failed ? Kind::Failed : Kind::Pending, unsaved.date,
             unsaved.folder, unsaved.path, unsaved.text};
@@ -468,12 +388,13 @@ void DiaryPage::followChangesElsewhere()
         return;
     QStringList errors;
     // Asked before the outcomes are taken: a save that ends in between reports in them.
-    const bool todayPending = isSavePending(m_paths[0]);
+    const bool yearPanePending = isSavePending(m_paths[0]);
     noteWriterOutcomes(errors);
     // Typing not yet on disk stays, and so does a composition; the next save keeps the other
     // version beside it.
-    const bool followToday = !todayPending && !hasUnsavedTyping() && !today().isComposing();
-    loadPanes(followToday ? 0 : 1, errors);
+    const bool followYearPane
+        = !yearPanePending && !hasUnsavedTyping() && !yearPane().isComposing();
+    loadPanes(followYearPane ? 0 : 1, errors);
     if (!errors.isEmpty())
         raise(errors);
 }
@@ -532,14 +453,14 @@ void DiaryPage::folderAboutToChange()
     assertThread();
     if (!checkSettings() || !hasUnsavedTyping())
         return;
-    const QString text = today().text();
+    const QString text = yearPane().text();
     try {
-        saveToday(text);
+        saveYearPane(text);
     } catch (const std::exception &error) {
         // The typing stays this folder's: retried here, never taken to the next one.
         remember(
             Unsaved {m_date, entryPathOf(m_date), text, true, errorMessageOf(error), DiaryDir});
-        m_todayOnDisk = text;
+        m_yearPaneOnDisk = text;
         throw;
     }
 }
@@ -570,7 +491,7 @@ void DiaryPage::close()
     const bool typing = hasUnsavedTyping();
     if (typing) {
         try {
-            saveToday(today().text());
+            saveYearPane(yearPane().text());
         } catch (const std::exception &error) {
             errors << errorMessageOf(error);
         }
@@ -603,7 +524,7 @@ void DiaryPage::settleWriter()
     noteWriterOutcomes(retried);
 }
 
-QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
+QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool yearPaneTyping)
 {
     // They stay listed while retried, so what was seen of their entries is kept meanwhile.
     QList<Unsaved> failed;
@@ -616,7 +537,7 @@ QList<DiaryPage::Unsaved> DiaryPage::retryFailed(bool todayTyping)
         // Beside other typing in pane 0 for the same entry file, neither text may replace the
         // other; an entry that takes no save (read-only) cannot take it either. The same day in
         // another diary folder is another file.
-        if (!(todayTyping && entryOfRetry(unsaved) == m_paths[0])) {
+        if (!(yearPaneTyping && entryOfRetry(unsaved) == m_paths[0])) {
             try {
                 if (retry(unsaved))
                     continue;
@@ -672,10 +593,10 @@ QList<DiaryPage::Rescue> DiaryPage::terminate() noexcept
     const bool typing = hasUnsavedTyping();
     if (typing) {
         try {
-            save(m_date, today().text(), DiaryDir);
+            save(m_date, yearPane().text(), DiaryDir);
         } catch (const std::exception &error) {
             lost << Unsaved {
-                m_date, m_paths[0], today().text(), true, errorMessageOf(error), DiaryDir};
+                m_date, m_paths[0], yearPane().text(), true, errorMessageOf(error), DiaryDir};
         }
     }
     try {

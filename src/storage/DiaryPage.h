@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/SaveBook.h"
+
 #include <QDate>
 #include <QList>
 #include <QObject>
@@ -14,9 +16,9 @@ class QTimer;
 class TextPane;
 
 // The five panes' files and the rules that keep what the person typed: which entry each pane
-// shows, what was last loaded from or confirmed on disk, saves that failed (kept per day until
-// they succeed), following changes another writer makes, the change of diary folder, close and
-// termination. The window turns the person's events into calls and shows what the page says.
+// shows, what was last loaded from or confirmed on disk, saves that failed (kept per entry file
+// until they succeed), following changes another writer makes, the change of diary folder, close
+// and termination. The window turns the person's events into calls and shows what the page says.
 //
 // Threads: every member is called on the thread that created the page (the GUI thread), which
 // a debug build asserts. The entry writer's results reach it only through takeWriterOutcomes.
@@ -28,8 +30,6 @@ public:
     static constexpr int kPaneCount = 5;
     // A synchroniser writes a file in several steps; the page follows once they have settled.
     static constexpr int kFollowDelayMs = 300;
-    // A version kept while the person types is told of once the typing pauses.
-    static constexpr int kNoticeDelayMs = 2000;
 
     // A text of the page that is not known to be on disk: pane 0's typing, a save handed to the
     // entry writer whose outcome is not taken yet, or a save that failed.
@@ -94,11 +94,9 @@ public:
     // Saves what it can, as close does; each text that cannot be saved goes to a rescue file
     // under its own date.
     QList<Rescue> terminate() noexcept;
-    // Takes what the entry writer met since last asked: kept versions become notices, failed
-    // saves are remembered per day. Throws the failures' messages (one line each).
+    // Takes what the entry writer met since last asked: kept versions are told (versionKept),
+    // failed saves are remembered per entry file. Throws the failures' messages (one line each).
     void takeWriterOutcomes();
-    // The notices of other writers' versions kept beside an entry, oldest first; emptied.
-    QStringList takeKeptNotices();
 
     // --- What the page says. GUI thread. ---
 
@@ -121,35 +119,27 @@ signals:
     // The days that have an entry, or a text not yet on disk, may have changed: a save handed
     // over, an outcome taken, a change in a watched folder, another diary folder.
     void entryDaysChanged();
-    // Kept-version notices wait and the person has paused typing (or left the pane).
-    void keptNoticesDue();
+    // Another writer's version of an entry was kept beside it before a save replaced it.
+    void versionKept(const QString &entryPath, const QString &keptPath);
     // Following the page on the watcher's timer failed (an entry that cannot be read).
     void followFailed(const QString &message);
 
 private:
-    struct Unsaved
-    {
-        QDate date;
-        QString path;
-        QString text;
-        bool failed = false; // false: handed to the writer, outcome not yet taken
-        QString error; // why it failed
-        QString folder; // the diary folder it was written for
-    };
+    using Unsaved = SaveBook::Save;
 
     void assertThread() const;
-    TextPane &today() const;
+    // Pane 0: the entry of the calendar's year (not of today's date), the one that takes typing.
+    TextPane &yearPane() const;
     void keepTyping(QStringList &errors);
     void loadPanes(int first, QStringList &errors);
     void loadPane(int index);
     QString pathOfPane(int index) const;
     static QString entryPathOf(const QDate &date);
-    static bool entryExists(const QString &path);
-    void showToday(const QString &text);
-    void refuseToday();
+    void showInYearPane(const QString &text);
+    void shutYearPane();
     void allowTyping(bool allowed);
     void refuseTypingBecause(const QString &why);
-    void saveToday(const QString &text);
+    void saveYearPane(const QString &text);
     bool save(const QDate &date, const QString &text, const QString &folder);
     // False when the entry takes no save (read-only).
     bool retry(const Unsaved &unsaved);
@@ -160,17 +150,14 @@ private:
     void forget(const QString &path);
     // Hands every failed save to the writer again; returns those it could not take, and
     // those of the shown day when pane 0 holds other typing.
-    QList<Unsaved> retryFailed(bool todayTyping);
+    QList<Unsaved> retryFailed(bool yearPaneTyping);
     void settleWriter();
     void noteWriterOutcomes(QStringList &errors);
     void noteOutcome(const QString &path, const QString &text, const QString &error);
-    void noteKeptVersion(const QString &entry, const QString &kept);
     void forgetSeen(const QString &path);
     void followDue();
     void watchPage();
     void retainKnown();
-    qsizetype unsavedIndex(const QString &path) const;
-    qsizetype failedIndex(const QDate &date) const;
     static QList<Rescue> rescue(const QList<Unsaved> &lost);
 
     std::array<TextPane *, kPaneCount> m_panes;
@@ -178,16 +165,14 @@ private:
     QString m_folder; // the diary folder the page was loaded from
     std::array<QString, kPaneCount> m_paths;
     // Pane 0's text as last loaded from disk or handed to the writer; none when unknown.
-    std::optional<QString> m_todayOnDisk;
+    std::optional<QString> m_yearPaneOnDisk;
     bool m_typingAllowed = true;
     QString m_typingRefusal;
     bool m_loading = false;
     bool m_terminating = false;
     // Saves handed to the writer whose outcome is not taken yet, and saves that failed (the
     // shown day's failure is typing in pane 0 instead).
-    QList<Unsaved> m_unsaved;
-    QStringList m_keptNotices;
+    SaveBook m_unsaved;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_followTimer = nullptr;
-    QTimer *m_noticeTimer = nullptr;
 };

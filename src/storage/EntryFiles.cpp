@@ -26,64 +26,6 @@ using FileFaults::Step;
 
 namespace {
 
-struct FileId
-{
-    dev_t device;
-    ino_t inode;
-    bool operator==(const FileId &) const = default;
-};
-
-// Files being handed to a pane. A save from the pane's change notification must not replace
-// them: on Linux an open file can be deleted, so the program keeps that rule itself. An entry
-// whose text comes from a save in flight is held by its path.
-QList<FileId> &heldFiles()
-{
-    static QList<FileId> held;
-    return held;
-}
-
-QStringList &heldPaths()
-{
-    static QStringList held;
-    return held;
-}
-
-class HeldFile
-{
-public:
-    explicit HeldFile(FileId id) : m_id(id) { heldFiles().append(id); }
-    ~HeldFile() { heldFiles().removeOne(m_id); }
-    HeldFile(const HeldFile &) = delete;
-    HeldFile &operator=(const HeldFile &) = delete;
-
-private:
-    FileId m_id;
-};
-
-class HeldPath
-{
-public:
-    explicit HeldPath(const QString &path) : m_path(path) { heldPaths().append(path); }
-    ~HeldPath() { heldPaths().removeOne(m_path); }
-    HeldPath(const HeldPath &) = delete;
-    HeldPath &operator=(const HeldPath &) = delete;
-
-private:
-    QString m_path;
-};
-
-bool isHeld(const QString &path)
-{
-    if (heldPaths().contains(path))
-        return true;
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    return heldFiles().contains(FileId {st.st_dev, st.st_ino});
-}
-
 QString twoDigits(int value)
 {
     return (u"00"_qs + QString::number(value)).right(2);
@@ -124,14 +66,34 @@ bool entryHolds(const QString &path, const QByteArray &bytes)
     return true;
 }
 
-// Shows the text of a save in flight: the file still holds an older one.
-void loadPendingText(TextPane &pane, const QString &path, const QByteArray &bytes)
+// The file's text, line breaks normalised; what was read is what the ledger remembers.
+QString readEntryText(const QString &path)
 {
-    const QString text = diaryTextFromBytes(bytes);
-    if (pane.text() == text)
-        return;
-    const HeldPath held(path);
-    pane.setText(text);
+    const ReadFile file(path);
+    struct stat st
+    {
+    };
+    if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw Exception(StorageMessages::cannotOpen(path));
+    if (st.st_size > kPaneCapacityBytes)
+        throw Exception(StorageMessages::tooLarge());
+    const std::optional<QByteArray> bytes = file.readUpTo(kPaneCapacityBytes);
+    if (!bytes)
+        throw Exception(StorageMessages::cannotOpen(path));
+    // The pane holds the text with CR LF breaks, so that is what must fit.
+    if (normalisedByteLength(*bytes) > kPaneCapacityBytes)
+        throw Exception(StorageMessages::tooLarge());
+    EntryLedger::instance().rememberFile(path, st, *bytes);
+    return diaryTextFromBytes(*bytes);
+}
+
+std::optional<QString> pendingText(const QString &path)
+{
+    const EntryWriter *writer = EntryWriter::current();
+    if (const std::optional<QByteArray> pending
+        = writer ? writer->pendingBytes(path) : std::nullopt)
+        return diaryTextFromBytes(*pending);
+    return std::nullopt;
 }
 
 } // namespace
@@ -158,33 +120,23 @@ QString entryFilePathIn(const QString &folder, int year, int month, int day)
 
 void loadEntryFile(TextPane &pane, const QString &path)
 {
-    const EntryWriter *writer = EntryWriter::current();
-    if (const std::optional<QByteArray> pending
-        = writer ? writer->pendingBytes(path) : std::nullopt) {
-        loadPendingText(pane, path, *pending);
-        return;
+    std::optional<QString> text = pendingText(path);
+    if (!text)
+        text = readEntryText(path);
+    if (pane.text() != *text)
+        pane.setText(*text);
+}
+
+std::optional<QString> readEntry(const QString &path)
+{
+    if (std::optional<QString> pending = pendingText(path))
+        return pending;
+    // No file (or a folder where it would be): the day has no entry, and a save may create one.
+    if (!QFileInfo(QFileInfo(path).path()).isDir() || !QFileInfo(path).isFile()) {
+        EntryLedger::instance().rememberAbsent(path);
+        return std::nullopt;
     }
-    const ReadFile file(path);
-    struct stat st
-    {
-    };
-    if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw Exception(StorageMessages::cannotOpen(path));
-    if (st.st_size > kPaneCapacityBytes)
-        throw Exception(StorageMessages::tooLarge());
-    const std::optional<QByteArray> bytes = file.readUpTo(kPaneCapacityBytes);
-    if (!bytes)
-        throw Exception(StorageMessages::cannotOpen(path));
-    // The pane holds the text with CR LF breaks, so that is what must fit.
-    if (normalisedByteLength(*bytes) > kPaneCapacityBytes)
-        throw Exception(StorageMessages::tooLarge());
-    const QString text = diaryTextFromBytes(*bytes);
-    EntryLedger::instance().rememberFile(path, st, *bytes);
-    if (pane.text() == text)
-        return;
-    // The file stays open and held until the pane's change notification has been handled.
-    const HeldFile held(FileId {st.st_dev, st.st_ino});
-    pane.setText(text);
+    return readEntryText(path);
 }
 
 void writeTextFile(const QString &path, const QString &text)
@@ -235,9 +187,9 @@ SavedEntry saveEntryIn(const QString &folder, const QString &text, int year, int
         throw Exception(StorageMessages::cannotCreateDirectory());
     makeYearFolder(yearFolderPathIn(folder, year));
     const QString path = entryFilePathIn(folder, year, month, day);
-    // A read-only or held entry is never replaced; the save ends quietly, as for a file that
-    // cannot be deleted.
-    if (isHeld(path) || isReadOnlyFile(path))
+    // A read-only entry is never replaced; the save ends quietly, as for a file that cannot be
+    // deleted.
+    if (isReadOnlyFile(path))
         return {};
     const QByteArray bytes = diaryTextToBytes(text);
     EntryWriter &writer = EntryWriter::instance();

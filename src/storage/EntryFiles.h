@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class TextPane;
 
 QString yearFolderPath(int year);
@@ -13,8 +15,14 @@ QString yearFolderPathIn(const QString &folder, int year);
 QString entryFilePathIn(const QString &folder, int year, int month, int day);
 
 // Reads the file into the pane (line breaks normalised); no notification when the text is equal.
-// An entry with a save in flight shows the text being saved.
+// An entry with a save in flight shows the text being saved. Raises the open error when no file
+// is there.
 void loadEntryFile(TextPane &pane, const QString &path);
+// What an entry holds, line breaks normalised: the text of a save in flight when there is one,
+// else the file's; none when no file is there. The ledger remembers what was seen, the file or
+// its absence, so the next save knows what it may replace. Raises the open error for a file that
+// cannot be read, the size error for one the pane cannot hold.
+std::optional<QString> readEntry(const QString &path);
 // Writes text ("\n" as CR LF, code page 932) by a safe replace: temporary file, flush, rename.
 void writeTextFile(const QString &path, const QString &text);
 // A save of the entry is in flight: a load shows its text even before the file exists.

@@ -26,7 +26,9 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,12 +41,14 @@
 #include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 TOKBottomDlg *OKBottomDlg = nullptr;
 
@@ -390,8 +394,12 @@ void TfrmMain::bindEvents()
         [this] { guarded(this, [this] { tbtnSettingsClick(); }); });
 
     m_page = new DiaryPage({memToday, mem1YearAgo, mem2YearsAgo, mem3YearsAgo, mem4YearsAgo}, this);
-    connect(m_page, &DiaryPage::keptNoticesDue, this,
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeDelayMs);
+    connect(m_noticeTimer, &QTimer::timeout, this,
         [this] { guarded(this, [this] { tellKeptVersions(); }); });
+    connect(m_page, &DiaryPage::versionKept, this, &TfrmMain::noteKeptVersion);
     // The marks follow the files: another month, a save, another writer, another folder.
     connect(m_page, &DiaryPage::entryDaysChanged, this, [this] { showDayMarks(); });
     connect(Calendar1, &TCalendar::dateChanged, this, [this](QDate date) {
@@ -554,6 +562,9 @@ void TfrmMain::settingsCheck()
 
 void TfrmMain::memTodayChange()
 {
+    // A notice waits while the person types, so that no keystroke lands in its box.
+    if (!m_keptNotices.isEmpty())
+        m_noticeTimer->start();
     settingsCheck();
     m_page->typed();
 }
@@ -591,12 +602,27 @@ void TfrmMain::showDayMarks()
 
 void TfrmMain::tellKeptVersions()
 {
-    const QStringList notices = m_page->takeKeptNotices();
+    m_noticeTimer->stop();
+    const QStringList notices = std::exchange(m_keptNotices, {});
     // A termination must never wait for a person; the kept files are there all the same.
     if (m_terminating)
         return;
     for (const QString &notice : notices)
         Prompter::current().information(this, QStringLiteral("情報"), notice);
+}
+
+void TfrmMain::noteKeptVersion(const QString &entryPath, const QString &keptPath)
+{
+    const QFileInfo file(entryPath);
+    const QString day = file.fileName();
+    m_keptNotices << QStringLiteral(
+        "%1/%2/%3 の日記 (%4) は、ほかの場所で書き換えられていました。\n"
+        "そちらの内容を次のファイルに残し、この画面の日記を保存しました。\n\n%5")
+                         .arg(QFileInfo(file.path()).fileName())
+                         .arg(day.left(2).toInt())
+                         .arg(day.mid(2, 2).toInt())
+                         .arg(day, QDir::toNativeSeparators(keptPath));
+    m_noticeTimer->start();
 }
 
 void TfrmMain::saveOrRescueEntries()

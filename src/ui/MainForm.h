@@ -6,6 +6,7 @@
 #include <memory>
 
 class DiaryPage;
+class QTimer;
 class DiaryPane;
 class QAction;
 class QComboBox;
@@ -45,6 +46,8 @@ public:
     DiaryPane *pane(int index) const;
     // The files behind the panes and the rules that keep the typing.
     DiaryPage &page() const { return *m_page; }
+    // A version kept while the person types is told of once the typing pauses.
+    static constexpr int kNoticeDelayMs = 2000;
 
     // Handlers, named after their control and event.
     void FormShow();
@@ -126,6 +129,7 @@ private:
     void bindSearchKeys();
     void settingsCheck();
     void tellKeptVersions();
+    void noteKeptVersion(const QString &entryPath, const QString &keptPath);
     void runFileSaveAs1();
     void runFilePrintSetup1();
     void runEditCommand(QAction *command, void (QPlainTextEdit::*operation)());
@@ -142,5 +146,8 @@ private:
     bool m_leftOnce = false;
     QPointer<QWidget> m_focusedControl;
     DiaryPage *m_page = nullptr;
+    // Other writers' versions kept beside an entry, told of once the typing pauses.
+    QStringList m_keptNotices;
+    QTimer *m_noticeTimer = nullptr;
     SearchHighlighter *m_highlighter = nullptr;
 };

@@ -174,7 +174,6 @@ void Person::takeNews()
     if (m_closed || !m_page)
         return;
     shown([&] { m_page->takeWriterOutcomes(); });
-    m_page->takeKeptNotices();
 }
 
 void Person::finish()
