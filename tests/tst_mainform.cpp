@@ -465,7 +465,7 @@ void tst_MainForm::searchMarksHitsWithoutTouchingTheText()
         w.mem2YearsAgo->extraSelections().first().cursor.selectedText(), QStringLiteral("ｶﾅﾀﾞ"));
     QCOMPARE(changes.count(), 0);
     QVERIFY(!w.memToday->document()->isModified());
-    // Nothing is saved because of a mark, not even on closing.
+    // Nothing is saved because of a mark.
     f.window.reset();
     QCOMPARE(readFile(f.entry(2026, 12, 8)), bytes);
 }
