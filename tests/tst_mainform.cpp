@@ -3,6 +3,7 @@
 #include "storage/Cp932.h"
 #include "storage/EntryFiles.h"
 #include "storage/Exception.h"
+#include "ui/SearchForm.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -78,6 +79,7 @@ private slots:
     void emptyingThePaneKeepsTheFile();
     void leavingForTheCalendarSavesUnderTheOldDate();
     void loadingAnEntryNeverWrites();
+    void searchMarksHitsWithoutTouchingTheText();
     void closeSavesAndClosesEvenWithReadOnlyEntry();
     void closeWithMissingFolderIsRefused();
     void closeSavesTextBeingComposed();
@@ -444,6 +446,29 @@ void tst_MainForm::leavingForTheCalendarSavesUnderTheOldDate()
     QCOMPARE(w.Calendar1->Day(), 9);
     QCOMPARE(w.memToday->text(), QStringLiteral("tomorrow"));
     QCOMPARE(savedFile(f.entry(2026, 12, 9)), QByteArray("tomorrow"));
+}
+
+void tst_MainForm::searchMarksHitsWithoutTouchingTheText()
+{
+    DiaryFixture f;
+    QVERIFY(f.useDiary());
+    const QByteArray bytes = sjis(QStringLiteral("カナダの友人。かなだ。"));
+    QVERIFY(f.writeEntry(2026, 12, 8, bytes));
+    QVERIFY(f.writeEntry(2024, 12, 8, sjis(QStringLiteral("ｶﾅﾀﾞへ"))));
+    TfrmMain &w = f.start();
+    QSignalSpy changes(w.memToday, &QPlainTextEdit::textChanged);
+    w.openSearch();
+    QVERIFY(w.frmSearch && w.frmSearch->isVisible());
+    w.frmSearch->edtQuery->setText(QStringLiteral("かなだ"));
+    QTRY_COMPARE(w.memToday->extraSelections().size(), 2);
+    QCOMPARE(w.mem2YearsAgo->extraSelections().size(), 1);
+    QCOMPARE(
+        w.mem2YearsAgo->extraSelections().first().cursor.selectedText(), QStringLiteral("ｶﾅﾀﾞ"));
+    QCOMPARE(changes.count(), 0);
+    QVERIFY(!w.memToday->document()->isModified());
+    // Nothing is saved because of a mark.
+    f.window.reset();
+    QCOMPARE(readFile(f.entry(2026, 12, 8)), bytes);
 }
 
 void tst_MainForm::loadingAnEntryNeverWrites()

@@ -68,6 +68,8 @@ void tst_Search::foldsAsAJapaneseReaderCompares_data()
     QTest::newRow("circled digit") << u"①"_qs << u"1"_qs << true;
     QTest::newRow("half-width voiced mark joins") << u"ｶﾞｯｺｳ"_qs << u"がっこう"_qs << true;
     QTest::newRow("half-width semi-voiced mark joins") << u"ﾊﾟﾝ"_qs << u"パン"_qs << true;
+    QTest::newRow("combining voiced mark joins") << u"か\u3099"_qs << u"が"_qs << true;
+    QTest::newRow("voiced mark that cannot join stays") << u"ｱﾞ"_qs << u"あ"_qs << false;
     QTest::newRow("small katakana") << u"ヶ"_qs << u"ゖ"_qs << true;
     QTest::newRow("iteration mark") << u"ヽ"_qs << u"ゝ"_qs << true;
     QTest::newRow("ideographic space") << u"\u3000"_qs << u" "_qs << true;

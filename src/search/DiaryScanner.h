@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 // Searches the diary beside the GUI thread: each search cancels the one before it, and its rows
 // arrive in order, newest day first, in batches. The folded texts live as long as the scanner
@@ -41,5 +42,6 @@ private:
     std::atomic<quint64> m_latest {0};
     bool m_running = false;
     QThread m_thread;
-    ScanWorker *m_worker = nullptr;
+    // Lives on m_thread; destroyed here once the thread has stopped.
+    std::unique_ptr<ScanWorker> m_worker;
 };

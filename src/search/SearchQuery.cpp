@@ -2,6 +2,28 @@
 
 #include "search/TextFold.h"
 
+namespace {
+
+// Finds needle in haystack from from: the first character by the library's vectorised scan,
+// then the rest compared, which for text several times faster than a general substring search.
+qsizetype findFrom(QStringView haystack, QStringView needle, qsizetype from)
+{
+    const QChar first = needle.front();
+    const QStringView rest = needle.mid(1);
+    const qsizetype last = haystack.size() - needle.size();
+    while (from <= last) {
+        const qsizetype at = haystack.indexOf(first, from);
+        if (at < 0 || at > last)
+            return -1;
+        if (haystack.mid(at + 1, rest.size()) == rest)
+            return at;
+        from = at + 1;
+    }
+    return -1;
+}
+
+} // namespace
+
 SearchQuery::SearchQuery(QStringView typed)
 {
     qsizetype start = 0;
@@ -26,14 +48,14 @@ SearchQuery::Match SearchQuery::match(QStringView folded) const
     for (const QString &term : m_terms) {
         if (term.contains(TextFold::kNeverMatches))
             return {};
-        qsizetype at = folded.indexOf(term);
+        qsizetype at = findFrom(folded, term, 0);
         if (at < 0)
             return {};
         if (result.first < 0 || at < result.first) {
             result.first = at;
             result.firstEnd = at + term.size();
         }
-        for (; at >= 0; at = folded.indexOf(term, at + term.size()))
+        for (; at >= 0; at = findFrom(folded, term, at + term.size()))
             ++hits;
     }
     result.hits = hits;

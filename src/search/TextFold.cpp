@@ -86,8 +86,10 @@ void fold(QStringView text, QString &out)
 
 Span originalSpan(QStringView text, qsizetype foldedStart, qsizetype foldedEnd)
 {
-    QString folded;
-    QList<qsizetype> origins;
+    // Asked for every row found: the room is kept from one call to the next.
+    thread_local QString folded;
+    thread_local QList<qsizetype> origins;
+    origins.clear();
     foldInto(text, folded, &origins, foldedEnd + 1);
     foldedEnd = std::min(foldedEnd, folded.size());
     foldedStart = std::min(foldedStart, foldedEnd);

@@ -17,7 +17,7 @@ QString fold(QStringView text);
 // The same into out, whose room is kept for the next call.
 void fold(QStringView text, QString &out);
 
-// The characters of text behind folded[foldedStart, foldedEnd): [first, second) in text.
+// The characters of text behind folded[foldedStart, foldedEnd): [start, end) in text.
 struct Span
 {
     qsizetype start = 0;

@@ -135,6 +135,9 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent)
 
 TfrmMain::~TfrmMain()
 {
+    // The search window and its marks go first, while the panes they mark are whole.
+    delete std::exchange(frmSearch, nullptr);
+    delete std::exchange(m_highlighter, nullptr);
     // The controls outlive this part of the window while QWidget destroys them: nothing they
     // raise from now on may reach the handlers.
     disconnect(qApp, nullptr, this, nullptr);

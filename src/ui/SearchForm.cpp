@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int kWidth = 440;
+constexpr int kMinWidth = 320;
 constexpr int kGap = 8;
 
 } // namespace
@@ -89,6 +90,8 @@ void TfrmSearch::open()
 {
     if (!isVisible())
         show();
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
     edtQuery->setFocus(Qt::ShortcutFocusReason);
@@ -134,21 +137,24 @@ void TfrmSearch::placeBesideOwner()
     const QRect frame = owner->frameGeometry();
     const QScreen *screen = owner->screen();
     const QRect room = screen ? screen->availableGeometry() : frame;
-    const int width = std::min(kWidth, room.width());
     const int height = std::min(frame.height(), room.height());
-    // Beside the main window where the screen has room, never over its panes when avoidable:
-    // right, else left, else along the side with more room.
+    // Beside the main window, never over its panes while the screen has room on either side
+    // (narrower down to kMinWidth if need be); else along the side with more room.
+    const int right = room.right() - frame.right() - kGap;
+    const int left = frame.left() - room.left() - kGap;
+    int width = std::min(kWidth, room.width());
     int x;
-    if (frame.right() + kGap + width <= room.right())
+    if (right >= width || (right >= kMinWidth && right >= left)) {
+        width = std::min(width, right);
         x = frame.right() + kGap;
-    else if (frame.left() - kGap - width >= room.left())
+    } else if (left >= kMinWidth) {
+        width = std::min(width, left);
         x = frame.left() - kGap - width;
-    else if (room.right() - frame.right() >= frame.left() - room.left())
-        x = room.right() - width;
-    else
-        x = room.left();
+    } else {
+        x = right >= left ? room.right() - width : room.left();
+    }
     const int y = std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() - height));
-    resize(width, height - (frameGeometry().height() - geometry().height()));
+    resize(width, height);
     move(x, y);
 }
 

@@ -5,6 +5,12 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
+namespace {
+
+constexpr qsizetype kMaxMarks = 2000;
+
+} // namespace
+
 SearchHighlighter::SearchHighlighter(const QList<QPlainTextEdit *> &panes, QObject *parent)
     : QObject(parent), m_panes(panes)
 {
@@ -31,7 +37,11 @@ void SearchHighlighter::mark(QPlainTextEdit *pane)
         QColor colour = pane->palette().color(QPalette::Highlight);
         colour.setAlpha(90);
         format.setBackground(colour);
-        for (const TextFold::Span &span : TextFold::occurrences(text, m_terms)) {
+        const QList<TextFold::Span> spans = TextFold::occurrences(text, m_terms);
+        // A very long entry full of a common word would otherwise take the pane's repaint
+        // with it; the rows list that day all the same.
+        for (qsizetype i = 0; i < std::min(spans.size(), kMaxMarks); ++i) {
+            const TextFold::Span &span = spans[i];
             QTextCursor cursor(pane->document());
             cursor.setPosition(int(span.start));
             cursor.setPosition(int(span.end), QTextCursor::KeepAnchor);
