@@ -29,6 +29,8 @@ public:
     // event of the first one's process and every fault at every step point of its own, each
     // with and without the swap refused.
     static QList<Schedule> secondOrlunePairs();
+    // A flush that hangs while the person closes or the session ends.
+    static QList<Schedule> hungFlushes();
     // A longer schedule, drawn from the generator: one in four has a second Orlune too.
     static Schedule random(QRandomGenerator &random);
 
