@@ -184,6 +184,8 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     if (std::any_of(schedule.moves.begin(), schedule.moves.end(),
             [](const Move &move) { return move.second || isSecondEvent(move.event); }))
         second.launch();
+    if (schedule.aged)
+        StepGate::age();
     person.open();
     if (schedule.start == Start::Foreign)
         other.act(Event::RenameOver, entryPath(u"A"_qs, kFirstDay), {u"A"_qs, kFirstDay});
