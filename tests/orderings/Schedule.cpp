@@ -192,14 +192,11 @@ QList<Schedule> Schedule::hungFlushes()
 {
     QList<Schedule> all;
     // Each costs the time a person's last act may wait (StepGate's hang limit): few of them.
-    for (const Texts texts : {Texts::Plain, Texts::Japanese}) {
-        for (const Event end : {Event::Close, Event::Terminate}) {
-            Schedule schedule;
-            schedule.texts = texts;
-            schedule.moves << now(Event::Type) << at(Event::Hang, Step::Sync) << now(Event::SaveKey)
-                           << now(Event::Type) << now(end);
-            all << schedule;
-        }
+    for (const Event end : {Event::Close, Event::Terminate}) {
+        Schedule schedule;
+        schedule.moves << now(Event::Type) << at(Event::Hang, Step::Sync) << now(Event::SaveKey)
+                       << now(Event::Type) << now(end);
+        all << schedule;
     }
     return textsInTurn(all);
 }
