@@ -2,6 +2,8 @@
 // diary folder, with panes that are plain texts, driven by one command a line on its input and
 // answering each with one line. Usage: orderings_actor DIARYDIR YYYY-MM-DD CHARSTOSAVE swap|refuse
 // (refuse: its file system cannot swap two names)
+//   refuse          its file system cannot swap two names from now on; answers nothing (it is
+//                   taken while it waits at a step too)
 //   arm STEP fail   the next step STEP of a save fails; answers "ok"
 //   arm STEP pause  the next step STEP of a save says "paused STEP" and waits for a line "go"
 //                   before it goes on; answers "ok"
@@ -56,6 +58,7 @@ public:
         m_armed.append({step, fail});
     }
     void setSaving(bool saving) { m_saving = saving; }
+    void refuseSwaps() { m_refuse = true; }
 
     bool onStep(FileFaults::Step step, const QString &path)
     {
@@ -80,13 +83,16 @@ public:
         if (*fail)
             return true;
         answer("paused " + stepName(step).toLatin1());
-        for (std::string line; std::getline(std::cin, line) && line != "go";) { }
-        return refused;
+        for (std::string line; std::getline(std::cin, line) && line != "go";) {
+            if (line == "refuse")
+                refuseSwaps();
+        }
+        return refused || (m_refuse && step == FileFaults::Step::Exchange);
     }
 
 private:
     QString m_diary;
-    bool m_refuse;
+    std::atomic<bool> m_refuse;
     std::atomic<bool> m_saving {false};
     std::mutex m_mutex;
     QList<std::pair<FileFaults::Step, bool>> m_armed;
@@ -124,7 +130,9 @@ int main(int argc, char **argv)
     bool closed = false;
     for (std::string line; std::getline(std::cin, line);) {
         const QByteArray command = QByteArray::fromStdString(line);
-        if (closed) {
+        if (command == "refuse") {
+            arms.refuseSwaps();
+        } else if (closed) {
             answer("ok");
         } else if (command.startsWith("arm ")) {
             const QList<QByteArray> words = command.split(' ');

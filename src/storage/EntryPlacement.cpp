@@ -349,6 +349,7 @@ private:
         if (::fstat(fd, &before) != 0)
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         const EntryLedger::Look look = EntryLedger::instance().lookAt(m_entryPath, fd, before);
+        const std::optional<QByteArray> looked = look.bytes ? look.bytes : bytesAt(fd, before);
         FileFaults::pause(Step::Looked, m_faultPath);
         QString keptNow;
         if (isForeign(look, m_bytes) && !wasKept(before, look.bytes)) {
@@ -365,16 +366,39 @@ private:
             FileFaults::pause(Step::Kept, m_faultPath);
         }
         // Looked at again right before the rename: a version that came meanwhile is kept first.
+        // Where the change time is no finer than the modification time (exFAT: whole seconds,
+        // the two equal), a rewrite of the same size that puts the time back shows the same
+        // status: its bytes tell.
         struct stat now
         {
         };
-        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now))
+        if (::stat(native(m_target).constData(), &now) != 0 || !sameVersion(before, now)
+            || !stillHolds(looked))
             return Attempt::Again;
         if (::rename(native(m_staged.path()).constData(), native(m_target).constData()) != 0) {
             undoKeep(keptNow, before);
             throw Exception(StorageMessages::cannotCreate(m_entryPath));
         }
         return placed();
+    }
+
+    // The bytes of the file open on fd, read from its start; none when they are over a pane's
+    // capacity or cannot be read.
+    static std::optional<QByteArray> bytesAt(int fd, const struct stat &st)
+    {
+        if (!S_ISREG(st.st_mode) || st.st_size > kPaneCapacityBytes
+            || ::lseek(fd, 0, SEEK_SET) != 0)
+            return std::nullopt;
+        return ReadFile::readUpTo(fd, kPaneCapacityBytes);
+    }
+
+    // The entry still holds these bytes (none: they were not read, nothing to tell).
+    bool stillHolds(const std::optional<QByteArray> &bytes) const
+    {
+        if (!bytes)
+            return true;
+        const ReadFile entry(m_target);
+        return entry.fd() >= 0 && entry.readUpTo(kPaneCapacityBytes) == bytes;
     }
 
     // The file this save was staged for became a symbolic link since: the save fails rather

@@ -31,6 +31,7 @@ constexpr std::array kEvents = {
     std::pair {Event::SecondStart, u"SecondStart"},
     std::pair {Event::Fail, u"Fail"},
     std::pair {Event::Slow, u"Slow"},
+    std::pair {Event::Hang, u"Hang"},
     std::pair {Event::RefuseSwaps, u"RefuseSwaps"},
     std::pair {Event::Age, u"Age"},
 };
@@ -142,6 +143,6 @@ bool isSecondEvent(Event event)
 
 bool isDiskEvent(Event event)
 {
-    return event == Event::Fail || event == Event::Slow || event == Event::RefuseSwaps
-        || event == Event::Age;
+    return event == Event::Fail || event == Event::Slow || event == Event::Hang
+        || event == Event::RefuseSwaps || event == Event::Age;
 }

@@ -39,6 +39,8 @@ enum class Event {
     // The disk.
     Fail, // the step fails (as EIO or ENOSPC would: the seam does not tell them apart)
     Slow, // the step takes a while
+    Hang, // the step does not return (a share that stopped answering) until the person's last
+    // act is over; then it fails
     RefuseSwaps, // from now on the file system cannot swap two names (a share), for both Orlunes
     // The clock.
     Age, // the ledger's clock moves on past a time stamp's tick: from now on its records are

@@ -179,8 +179,11 @@ void OtherWriter::symlink(const QString &path, const History::Entry &entry)
         return;
     const QString link = info.path() + u"/other-writer.link"_qs;
     ::unlink(native(link).constData());
-    if (::symlink(native(target).constData(), native(link).constData()) != 0)
+    // A file system without links (exFAT) takes none: the version it was for goes too.
+    if (::symlink(native(target).constData(), native(link).constData()) != 0) {
+        ::unlink(native(target).constData());
         return;
+    }
     if (::rename(native(link).constData(), native(path).constData()) == 0)
         record(entry, bytes, seen);
 }

@@ -10,11 +10,15 @@ namespace {
 constexpr Start kStarts[] = {Start::Absent, Start::Seen, Start::Foreign};
 constexpr Texts kTextKinds[] = {Texts::Plain, Texts::Japanese, Texts::Foreign};
 
-// Each schedule of a generated list takes the next kind of text in turn.
+// Each schedule of a generated list takes the next kind of text in turn, and every other run of
+// them an aged ledger.
 QList<Schedule> textsInTurn(QList<Schedule> schedules)
 {
-    for (qsizetype i = 0; i < schedules.size(); ++i)
-        schedules[i].texts = kTextKinds[i % std::size(kTextKinds)];
+    const auto kinds = qsizetype(std::size(kTextKinds));
+    for (qsizetype i = 0; i < schedules.size(); ++i) {
+        schedules[i].texts = kTextKinds[i % kinds];
+        schedules[i].aged = (i / kinds) % 2 == 1;
+    }
     return schedules;
 }
 
@@ -59,8 +63,9 @@ Schedule aroundOneSave(Start start, const QList<Move> &armed)
 
 QString Schedule::text() const
 {
-    QStringList words {
-        startName(start) + (texts == Texts::Plain ? QString() : u'/' + textsName(texts)) + u':'};
+    QStringList words {startName(start)
+        + (texts == Texts::Plain ? QString() : u'/' + textsName(texts))
+        + (aged ? u"/aged"_qs : QString()) + u':'};
     for (const Move &move : moves)
         words << (move.at
                 ? eventName(move.event) + (move.second ? u"@2."_qs : u"@"_qs) + stepName(*move.at)
@@ -106,7 +111,7 @@ QList<Event> Schedule::singleProcessEvents()
     QList<Event> events;
     for (int e = int(Event::Type); e <= int(Event::Symlink); ++e)
         events << Event(e);
-    return events << Event::Age;
+    return events;
 }
 
 QList<Schedule> Schedule::pairs()
@@ -183,9 +188,22 @@ QList<Schedule> Schedule::secondOrlunePairs()
     return textsInTurn(all);
 }
 
+QList<Schedule> Schedule::hungFlushes()
+{
+    QList<Schedule> all;
+    // Each costs the time a person's last act may wait (StepGate's hang limit): few of them.
+    for (const Event end : {Event::Close, Event::Terminate}) {
+        Schedule schedule;
+        schedule.moves << now(Event::Type) << at(Event::Hang, Step::Sync) << now(Event::SaveKey)
+                       << now(Event::Type) << now(end);
+        all << schedule;
+    }
+    return textsInTurn(all);
+}
+
 Schedule Schedule::random(QRandomGenerator &random)
 {
-    const QList<Event> events = singleProcessEvents();
+    const QList<Event> events = singleProcessEvents() + QList<Event> {Event::Age};
     const QList<Event> secondEvents {
         Event::SecondSave, Event::SecondSave, Event::SecondFollow, Event::SecondStart};
     const QList<Step> points = interleavingSteps() + QList<Step> {Step::Exchange, Step::Link};
@@ -193,6 +211,7 @@ Schedule Schedule::random(QRandomGenerator &random)
     Schedule schedule;
     schedule.start = kStarts[random.bounded(3)];
     schedule.texts = kTextKinds[random.bounded(3)];
+    schedule.aged = random.bounded(4) == 0;
     // One schedule in four has a second Orlune, its events and moves at its steps.
     const bool withSecond = random.bounded(4) == 0;
     const auto where = [&](Move move) {

@@ -15,6 +15,9 @@ class Schedule
 public:
     Start start = Start::Seen;
     Texts texts = Texts::Plain;
+    // The ledger's clock is past a time stamp's tick from the start (see Event::Age), written
+    // "seen/aged:".
+    bool aged = false;
     QList<Move> moves;
 
     QString text() const;
@@ -23,12 +26,14 @@ public:
 
     // Every pair of events at every step point where another actor can come in, for every
     // start, each with and without the swap refused; and every fault with every event at every
-    // such point. The kinds of text take turns.
+    // such point. The kinds of text take turns, and so does an aged ledger.
     static QList<Schedule> pairs();
     // Second Orlune: each of its events at every step point of the first one's save, and every
     // event of the first one's process and every fault at every step point of its own, each
     // with and without the swap refused.
     static QList<Schedule> secondOrlunePairs();
+    // A flush that hangs while the person closes or the session ends.
+    static QList<Schedule> hungFlushes();
     // A longer schedule, drawn from the generator: one in four has a second Orlune too.
     static Schedule random(QRandomGenerator &random);
 

@@ -153,6 +153,39 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
         }
     };
 
+    // The oracle's judgement of the folders as they are now.
+    const auto judge = [&] {
+        // Only a failure after the swap (keeping what came back, or the folder's flush) or a link
+        // arriving leaves a text at its entry that its save reports failed: the entry's and the
+        // copies' rules are relaxed for those alone.
+        Oracle::Faults faults {!linked.isEmpty(), linked, person.terminated()};
+        const QList<std::pair<FileFaults::Step, QString>> failures = gate.failures();
+        for (const auto &[step, path] : failures) {
+            const QString name = path.section(u'/', -1);
+            faults.savesFailed = faults.savesFailed || step == FileFaults::Step::Link
+                || (!name.startsWith(u'.') && !name.endsWith(u".txt"_qs) && name != u"linked"_qs)
+                || name.contains(u".conflict-"_qs);
+            if (const std::optional<QString> entry = entryOfStep(root, path))
+                faults.refusals << entryOfPath(root, *entry);
+            else // a year folder: any of its entries
+                for (const QString &each : entries)
+                    faults.refusals << entryOfPath(root, each);
+        }
+        // A fault of the second one fails its save, which its close retries once; its Sync may be
+        // the folder's, after the rename.
+        for (const FileFaults::Step step : second.faultsArmed()) {
+            faults.refusals << History::Entry {u"A"_qs, kFirstDay};
+            faults.savesFailed = faults.savesFailed || step == FileFaults::Step::Link
+                || step == FileFaults::Step::Sync || step == FileFaults::Step::Create;
+        }
+        return Oracle(history, folders, dataHome + u"/orlune/rescue"_qs, faults).violations();
+    };
+
+    if (std::any_of(schedule.moves.begin(), schedule.moves.end(),
+            [](const Move &move) { return move.second || isSecondEvent(move.event); }))
+        second.launch();
+    if (schedule.aged)
+        StepGate::age();
     person.open();
     if (schedule.start == Start::Foreign)
         other.act(Event::RenameOver, entryPath(u"A"_qs, kFirstDay), {u"A"_qs, kFirstDay});
@@ -170,39 +203,24 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
     }
     gate.holdPauses(true);
     person.finish();
+    // A flush that hangs still: the session's end kills the program now, so the folders are
+    // judged as they are; then the flush is let go, as the kill would.
+    const bool hung = gate.hanging();
+    std::optional<QStringList> atKill;
+    if (hung)
+        atKill = judge();
+    if (!gate.unhang())
+        result.violations << QStringLiteral("the person's last act waited for a hung flush");
     settle();
     second.finish();
     person.leaveProgram();
-
     result.fired = gate.fired();
     result.unfired = int(gate.armed().size());
     result.notes << gate.notes();
     for (const QString &message : person.messages())
         result.notes << u"the person was shown: "_qs + message;
     result.violations << second.problems();
-    // Only a failure after the swap (keeping what came back, or the folder's flush) or a link
-    // arriving leaves a text at its entry that its save reports failed: the entry's and the
-    // copies' rules are relaxed for those alone.
-    Oracle::Faults faults {!linked.isEmpty(), linked, person.terminated()};
-    const QList<std::pair<FileFaults::Step, QString>> failures = gate.failures();
-    for (const auto &[step, path] : failures) {
-        const QString name = path.section(u'/', -1);
-        faults.savesFailed = faults.savesFailed || step == FileFaults::Step::Link
-            || (!name.startsWith(u'.') && !name.endsWith(u".txt"_qs) && name != u"linked"_qs)
-            || name.contains(u".conflict-"_qs);
-        if (const std::optional<QString> entry = entryOfStep(root, path))
-            faults.refusals << entryOfPath(root, *entry);
-        else // a year folder: any of its entries
-            for (const QString &each : entries)
-                faults.refusals << entryOfPath(root, each);
-    }
-    // A fault of the second one fails its save, which its close retries once.
-    for (const FileFaults::Step step : second.faultsArmed()) {
-        faults.refusals << History::Entry {u"A"_qs, kFirstDay};
-        faults.savesFailed = faults.savesFailed || step == FileFaults::Step::Link;
-    }
-    result.violations
-        << Oracle(history, folders, dataHome + u"/orlune/rescue"_qs, faults).violations();
+    result.violations << (atKill ? *atKill : judge());
     if (!m_keep)
         QDir(root).removeRecursively();
     return result;

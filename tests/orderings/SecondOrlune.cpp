@@ -25,26 +25,45 @@ SecondOrlune::~SecondOrlune()
     m_process.waitForFinished(kAnswerMs);
 }
 
+void SecondOrlune::launch()
+{
+    if (m_launched)
+        return;
+    m_launched = true;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // With a modifier, Qt starts the child from a copy of this process rather than inside its
+    // memory (vfork), where ThreadSanitizer would take the child's steps for this one's.
+    m_process.setChildProcessModifier([] {});
+    m_process.start(m_program,
+        {m_diary, m_entry.date.toString(Qt::ISODate), QString::number(CharsToSave),
+            m_swapsRefused ? u"refuse"_qs : u"swap"_qs});
+    if (!m_process.waitForStarted(kAnswerMs))
+        m_problems
+            << QStringLiteral("the second Orlune did not start: %1").arg(m_process.errorString());
+}
+
 bool SecondOrlune::start()
 {
     if (m_started)
         return m_process.state() == QProcess::Running;
     m_started = true;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
-    m_process.setProcessEnvironment(environment);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(m_program,
-        {m_diary, m_entry.date.toString(Qt::ISODate), QString::number(CharsToSave),
-            m_swapsRefused ? u"refuse"_qs : u"swap"_qs});
-    if (!m_process.waitForStarted(kAnswerMs)) {
-        m_problems
-            << QStringLiteral("the second Orlune did not start: %1").arg(m_process.errorString());
+    launch();
+    if (m_process.state() != QProcess::Running)
         return false;
-    }
     for (const Move &move : QList<Move>(m_armed))
         sendArm(move);
     return ask("open").has_value();
+}
+
+void SecondOrlune::refuseSwaps()
+{
+    m_swapsRefused = true;
+    // Taken even while it waits at a step; it answers nothing.
+    if (m_launched && m_process.state() == QProcess::Running)
+        send("refuse");
 }
 
 void SecondOrlune::arm(const Move &move)
@@ -155,10 +174,11 @@ void SecondOrlune::save()
     if (!send(command))
         return;
     const std::optional<QByteArray> typed
-        = readUntil(command, [](const QByteArray &line) { return line.startsWith("typed "); });
+        = readUntil(command, [](const QByteArray &line) { return line.startsWith("typed"); });
     if (!typed)
         return;
-    const QByteArray seen = QByteArray::fromHex(typed->mid(6));
+    // An empty pane's answer is "typed" alone once the line is trimmed.
+    const QByteArray seen = QByteArray::fromHex(typed->mid(5).trimmed());
     m_history.add(History::Writer::Second, m_entry, seen + mark, seen);
     const std::optional<QByteArray> end = readUntil(
         command, [](const QByteArray &line) { return line == "saved" || line == "busy"; });

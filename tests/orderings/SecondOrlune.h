@@ -28,11 +28,14 @@ public:
     SecondOrlune &operator=(const SecondOrlune &) = delete;
 
     void setAtStep(AtStep atStep) { m_atStep = std::move(atStep); }
+    // Starts its process, which opens nothing until its first event: a schedule that has one
+    // starts it before anything else, while no writer of this process is at work.
+    void launch();
     // A move for one of its steps (move.second); a fault is the process's own business.
     void arm(const Move &move);
     void act(Event event);
-    // Its file system cannot swap names either (told before it starts).
-    void refuseSwaps() { m_swapsRefused = true; }
+    // Its file system cannot swap names either, from now on.
+    void refuseSwaps();
     // A save left in flight ends (unless it is waiting at a step right now).
     void settle();
     // Closes it (if running) and waits for the process to end.
@@ -64,6 +67,7 @@ private:
     AtStep m_atStep;
     QList<Move> m_armed; // pauses not yet met, in the schedule's order
     QList<FileFaults::Step> m_faultsArmed;
+    bool m_launched = false;
     bool m_started = false;
     bool m_closed = false;
     bool m_swapsRefused = false;

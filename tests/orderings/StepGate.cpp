@@ -10,6 +10,9 @@ namespace {
 
 // A pause that nobody releases within this time lets the writer go on, and says so.
 constexpr std::chrono::seconds kPauseLimit {10};
+// A hung step that the person's last act still waits for after this time is given up: the
+// program waited for it.
+constexpr std::chrono::seconds kHangLimit {8};
 
 // How far the ledger's clock moves on for Age: past a time stamp's tick.
 constexpr long kAged = EntryLedger::kTimestampTickSeconds + 1;
@@ -117,6 +120,15 @@ bool StepGate::onStep(Step step, const QString &path)
             }
         } else if (move.event == Event::Age) {
             EntryLedger::setClockAhead(kAged);
+        } else if (move.event == Event::Hang) {
+            m_hanging = true;
+            m_changed.notify_all();
+            if (!m_changed.wait_for(lock, kHangLimit, [this] { return m_unhung; }))
+                m_hangGivenUp = true;
+            m_hanging = false;
+            // It returns at last with an error, as a share that answers again would.
+            fail = true;
+            m_failures.append({step, path});
         } else if (move.event == Event::Slow) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -185,7 +197,7 @@ bool StepGate::runWriter(
             working = busy();
         }
         lock.lock();
-        if ((!working || m_blocked) && !(m_waiting && !m_paused.isEmpty()))
+        if ((!working || m_blocked || m_hanging) && !(m_waiting && !m_paused.isEmpty()))
             return true;
         if (std::chrono::steady_clock::now() > deadline) {
             // Let it go, so the schedule can end; it has failed.
@@ -193,8 +205,9 @@ bool StepGate::runWriter(
             m_changed.notify_all();
             return false;
         }
-        m_changed.wait_for(lock, kLook,
-            [this] { return m_nudged || m_blocked || (m_waiting && !m_paused.isEmpty()); });
+        m_changed.wait_for(lock, kLook, [this] {
+            return m_nudged || m_blocked || m_hanging || (m_waiting && !m_paused.isEmpty());
+        });
         m_nudged = false;
     }
 }
@@ -202,6 +215,20 @@ bool StepGate::runWriter(
 void StepGate::age()
 {
     EntryLedger::setClockAhead(kAged);
+}
+
+bool StepGate::hanging() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_hanging;
+}
+
+bool StepGate::unhang()
+{
+    const std::lock_guard lock(m_mutex);
+    m_unhung = true;
+    m_changed.notify_all();
+    return !m_hangGivenUp;
 }
 
 void StepGate::refuseSwaps()

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -46,6 +47,11 @@ public:
     using Handler = std::function<void(const QList<Move> &moves, const QString &path)>;
     bool runWriter(const std::function<bool()> &busy, const Handler &atStep,
         std::chrono::milliseconds timeout);
+    // A step hangs now (a Hang move met it).
+    bool hanging() const;
+    // Lets a hung step return, as a failure, and any later one at once. False when one had to
+    // be given up, the test's thread waiting for it all the while.
+    bool unhang();
     // Every swap of names is refused from now on.
     void refuseSwaps();
     // The ledger's clock moves on past a time stamp's tick.
@@ -78,8 +84,12 @@ private:
     bool m_waiting = false; // the writer waits at a step
     bool m_released = false;
     bool m_held = false;
-    bool m_nudged = false;
+    // Also looked at without the lock, between looks at the writer.
+    std::atomic<bool> m_nudged = false;
     bool m_blocked = false; // the writer waits for another process's lock
+    bool m_hanging = false; // the writer's step hangs
+    bool m_unhung = false;
+    bool m_hangGivenUp = false;
     bool m_swapsRefused = false;
     int m_fired = 0;
     int m_failed = 0;
