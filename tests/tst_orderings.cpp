@@ -100,13 +100,6 @@ const QList<OpenFinding> &openFindings()
 {
     // An entry names the finding and recognises the schedules it breaks.
     static const QList<OpenFinding> open {
-        {"the page matches a failed save by its day, not its entry: after another folder was "
-         "chosen, the failed text of the first folder counts as beside the typing of the second "
-         "and goes to a rescue file though its folder can take it",
-            [](const Schedule &schedule, const QStringList &violations) {
-                return hasEvent(schedule, Event::ChangeFolder)
-                    && allSay(violations, u"though its folder could take it");
-            }},
         {"where the change time is the modification time in whole seconds (exFAT), a rewrite of "
          "the same size that puts the old time back, judged by times alone (a record more than a "
          "tick old), is taken for the version seen and replaced unkept",
@@ -115,12 +108,6 @@ const QList<OpenFinding> &openFindings()
                     && hasEvent(schedule, Event::SameSizeRewrite)
                     && (schedule.aged || hasEvent(schedule, Event::Age))
                     && allSay(violations, u"lost: other writer text");
-            }},
-        {"a close or a termination waits without limit for a writer whose flush hangs, before "
-         "it rescues anything",
-            [](const Schedule &schedule, const QStringList &violations) {
-                return hasEvent(schedule, Event::Hang)
-                    && violations.contains(u"the person's last act waited for a hung flush"_qs);
             }},
     };
     return open;

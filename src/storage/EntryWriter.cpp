@@ -5,11 +5,11 @@
 #include "storage/EntryLedger.h"
 #include "storage/EntryPlacement.h"
 #include "storage/Exception.h"
+#include "storage/FileFaults.h"
 #include "storage/FilePrimitives.h"
 #include "storage/KeptVersion.h"
 #include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
-#include "storage/FileFaults.h"
 #include "storage/StagedFile.h"
 #include "storage/StorageMessages.h"
 

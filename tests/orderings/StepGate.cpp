@@ -12,7 +12,7 @@ namespace {
 constexpr std::chrono::seconds kPauseLimit {10};
 // A hung step that the person's last act still waits for after this time is given up: the
 // program waited for it.
-constexpr std::chrono::seconds kHangLimit {8};
+constexpr std::chrono::seconds kHangLimit {20};
 
 // How far the ledger's clock moves on for Age: past a time stamp's tick.
 constexpr long kAged = EntryLedger::kTimestampTickSeconds + 1;
