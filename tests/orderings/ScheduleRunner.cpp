@@ -171,6 +171,12 @@ ScheduleRunner::Result ScheduleRunner::run(const Schedule &schedule)
                 for (const QString &each : entries)
                     faults.refusals << entryOfPath(root, each);
         }
+        // A flush that still hangs holds every save behind it: the folder answers nothing, so a
+        // text rescued meanwhile is rescued rightly.
+        if (gate.hanging()) {
+            for (const QString &each : entries)
+                faults.refusals << entryOfPath(root, each) << entryOfPath(root, each);
+        }
         // A fault of the second one fails its save, which its close retries once; its Sync may be
         // the folder's, after the rename.
         for (const FileFaults::Step step : second.faultsArmed()) {
