@@ -6,7 +6,7 @@ usage: package_test.py      (with the package installed; scripts/package-test ru
 
 Validates the installed launcher and AppStream file, then, as an unprivileged user on a private
 X display with openbox, starts `orlune` from the PATH, answers the first-run settings dialog,
-types an entry and closes the window: the entry is in the diary, the settings are in the user's
+opens and closes the printer set-up dialog, types an entry and closes the window: the entry is in the diary, the settings are in the user's
 ~/.config/orlune/, nothing under /usr changed. Then purges the package: every file of it and
 every folder of its own is gone, the user's diary and settings are untouched. The user (created
 when missing) and its files are removed whatever happens.
@@ -24,7 +24,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "e2e"))
 from harness import (MAIN_TITLE, SETTINGS_TITLE, Session, diary_bytes,  # noqa: E402
-                     entry_path, read_bytes, today)
+                     entry_path, menu_item_point, read_bytes, today)
 
 USER = "orlune-package"
 TEXT = "written by the package"
@@ -127,6 +127,12 @@ def first_run(user):
             wm_class = s.run(["xprop", "-id", str(win.id), "WM_CLASS"])
             check('"orlune"' in wm_class.split("=", 1)[-1].split(",")[-1],
                   "the window's class is not the launcher's StartupWMClass: " + wm_class)
+            # The printer set-up dialog comes from its module beside the program.
+            popup = win.open_menu("File1")
+            popup.click(*menu_item_point("File1", "Print1"))
+            printer = s.wait_window("^プリンタの設定$", pid=app.pid, timeout=30)
+            s.key("Escape")
+            s.wait_no_window(printer)
             win.click_widget("memToday")
             s.type_text(TEXT)
             s.key("ctrl+a", "ctrl+c")
