@@ -78,7 +78,11 @@ std::optional<Schedule> Schedule::parse(const QString &line)
     const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
     if (words.isEmpty() || !words.front().endsWith(u':'))
         return std::nullopt;
-    const QStringList head = words.front().chopped(1).split(u'/');
+    QStringList head = words.front().chopped(1).split(u'/');
+    // As text() writes it: the start, then the texts unless plain, then "aged" if so.
+    const bool aged = head.size() > 1 && head.back() == u"aged"_qs;
+    if (aged)
+        head.removeLast();
     const std::optional<Start> start = startNamed(head.front());
     const std::optional<Texts> texts = head.size() == 1 ? Texts::Plain : textsNamed(head.value(1));
     if (!start || !texts || head.size() > 2)
@@ -86,6 +90,7 @@ std::optional<Schedule> Schedule::parse(const QString &line)
     Schedule schedule;
     schedule.start = *start;
     schedule.texts = *texts;
+    schedule.aged = aged;
     for (qsizetype i = 1; i < words.size(); ++i) {
         const std::optional<Move> move = parseMove(words[i]);
         if (!move)

@@ -18,7 +18,9 @@
 
 namespace {
 
-constexpr std::chrono::seconds kWriterLimit {10};
+// Far beyond any save here and beyond a pause nobody releases (StepGate: 10 s), so that only a
+// writer that is stuck fails, not a busy machine.
+constexpr std::chrono::seconds kWriterLimit {30};
 const QDate kFirstDay(2026, 12, 8);
 
 // The entry a step's file belongs to: FOLDER/YYYY/MMDD.txt, a temporary or copy beside it
