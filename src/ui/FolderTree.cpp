@@ -67,6 +67,7 @@ void FolderTree::fill(const QString &homePath)
     }
     m_filled = true;
     m_revealSelection = true;
+    m_madePath.clear();
 }
 
 void FolderTree::attachModel()
@@ -86,6 +87,8 @@ void FolderTree::attachModel()
     // takes over.
     connect(
         m_model.get(), &QAbstractItemModel::rowsInserted, this, &FolderTree::keepSelectionInView);
+    connect(
+        m_model.get(), &QAbstractItemModel::rowsInserted, this, &FolderTree::selectMadeFolderAgain);
     connect(
         m_model.get(), &QAbstractItemModel::layoutChanged, this, &FolderTree::keepSelectionInView);
 }
@@ -129,6 +132,8 @@ void FolderTree::newFolder()
     expand(parent);
     selectFolder(created);
     edit(created);
+    m_madePath = m_model->filePath(created);
+    m_madeAwaitsName = true;
 }
 
 QString FolderTree::unusedFolderName(const QString &parentPath) const
@@ -156,12 +161,14 @@ void FolderTree::renameFolder(const QModelIndex &index, const QString &newName)
     if (!m_model->setData(index, newName))
         throw Exception(QStringLiteral("%1 に名前を変更できませんでした。").arg(newName));
     m_model->forgetSubfolders();
+    m_madePath = m_model->filePath(index);
 }
 
 void FolderTree::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     // The rename runs once the editor is gone, so an error box cannot make it commit again.
     QTreeView::closeEditor(editor, hint);
+    m_madeAwaitsName = false;
     if (!m_nameEdited)
         return;
     m_nameEdited = false;
@@ -205,15 +212,32 @@ void FolderTree::keepSelectionInView()
         scrollTo(currentIndex());
 }
 
+void FolderTree::selectMadeFolderAgain(const QModelIndex &parent, int first, int last)
+{
+    if (m_madePath.isEmpty() || m_model->filePath(currentIndex()) == m_madePath)
+        return;
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = m_model->index(row, 0, parent);
+        if (m_model->filePath(index) != m_madePath)
+            continue;
+        selectFolder(index);
+        if (m_madeAwaitsName)
+            edit(index);
+        return;
+    }
+}
+
 void FolderTree::mousePressEvent(QMouseEvent *event)
 {
     m_revealSelection = false;
+    m_madePath.clear();
     QTreeView::mousePressEvent(event);
 }
 
 void FolderTree::keyPressEvent(QKeyEvent *event)
 {
     m_revealSelection = false;
+    m_madePath.clear();
     QTreeView::keyPressEvent(event);
 }
 

@@ -56,6 +56,7 @@ private:
     void openContextMenu(const QPoint &position);
     void showSelectionWhileFocused();
     void keepSelectionInView();
+    void selectMadeFolderAgain(const QModelIndex &parent, int first, int last);
     void listingStarted(const QString &path);
     void listingFinished(const QString &path);
     QString unusedFolderName(const QString &parentPath) const;
@@ -70,6 +71,12 @@ private:
     QPersistentModelIndex m_editedIndex;
     QString m_editedName;
     bool m_nameEdited = false;
+    // The folder this tree made or renamed last. The model's listings arrive late from its
+    // gatherer thread, and one taken before the change drops the folder's row until the next
+    // lists it again: then it is selected again (with its name open, if it was made and not yet
+    // named), unless the person has moved the selection meanwhile.
+    QString m_madePath;
+    bool m_madeAwaitsName = false;
     bool m_filled = false;
     bool m_revealSelection = false;
 };
