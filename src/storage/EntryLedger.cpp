@@ -1,5 +1,6 @@
 #include "EntryLedger.h"
 
+#include "storage/FilePrimitives.h"
 #include "storage/PaneCapacity.h"
 #include "storage/ReadFile.h"
 
@@ -10,12 +11,9 @@
 
 namespace {
 
-std::atomic<long> clockAhead {0};
+using FilePrimitives::sameTime;
 
-bool sameTime(const struct timespec &a, const struct timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
+std::atomic<long> clockAhead {0};
 
 struct timespec now()
 {

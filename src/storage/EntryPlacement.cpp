@@ -38,6 +38,7 @@ constexpr int kLockTries = 200;
 constexpr unsigned long kLockPauseMs = 10;
 
 using FilePrimitives::native;
+using FilePrimitives::sameTime;
 
 // Takes the lock another Orlune's save of the same entry holds while it judges, keeps and puts
 // its text in place. One that holds it for longer than a moment (a program stopped in a save)
@@ -132,11 +133,6 @@ private:
 bool isForeign(const EntryLedger::Look &look, const QByteArray &bytes)
 {
     return look.standing == EntryLedger::Standing::Foreign && !(look.bytes && *look.bytes == bytes);
-}
-
-bool sameTime(const struct timespec &a, const struct timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 // The change time too: a rewrite that restores the size and the modification time is seen.

@@ -21,6 +21,11 @@ constexpr qsizetype kChunkBytes = 64 * 1024;
 
 namespace FilePrimitives {
 
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 QByteArray native(const QString &path)
 {
     return QFile::encodeName(path);

@@ -4,9 +4,14 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <ctime>
+
 // The file calls every part of the storage layer shares, at its bottom: it includes nothing of
 // the layer but the fault hook, so nothing here reaches back up.
 namespace FilePrimitives {
+
+// Two file times to the nanosecond.
+bool sameTime(const struct timespec &a, const struct timespec &b);
 
 // What a step that makes or replaces a file came to.
 enum class Result { Done, CreateFailed, WriteFailed };

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::optional<QByteArray> bytesOf(const QString &text)
+std::optional<QByteArray> savedBytesOf(const QString &text)
 {
     return diaryTextToBytes(text);
 }
@@ -114,7 +114,7 @@ void Person::type(bool reachInterval)
         typed += u'-';
     }
     m_history.add(
-        History::Writer::Person, shownEntry(), diaryTextToBytes(seen + typed), bytesOf(seen));
+        History::Writer::Person, shownEntry(), diaryTextToBytes(seen + typed), savedBytesOf(seen));
     m_panes[0].typeAtEnd(typed);
     shown([&] { m_page->typed(); });
 }
@@ -134,8 +134,8 @@ void Person::confirm()
     if (!m_composeSeen)
         return;
     const QString seen = *std::exchange(m_composeSeen, std::nullopt);
-    m_history.add(
-        History::Writer::Person, m_composeEntry, diaryTextToBytes(seen + m_word), bytesOf(seen));
+    m_history.add(History::Writer::Person, m_composeEntry, diaryTextToBytes(seen + m_word),
+        savedBytesOf(seen));
     m_panes[0].confirm();
     shown([&] { m_page->typed(); });
 }

@@ -7,7 +7,7 @@ using FileFaults::Step;
 
 namespace {
 
-constexpr Start kStarts[] = {Start::Absent, Start::Seen, Start::Foreign};
+constexpr Start kEveryStart[] = {Start::Absent, Start::Seen, Start::Foreign};
 constexpr Texts kTextKinds[] = {Texts::Plain, Texts::Japanese, Texts::Foreign};
 
 // Each schedule of a generated list takes the next kind of text in turn, and every other run of
@@ -123,7 +123,7 @@ QList<Schedule> Schedule::pairs()
 {
     const QList<Event> events = singleProcessEvents();
     QList<Schedule> all;
-    for (const Start start : kStarts) {
+    for (const Start start : kEveryStart) {
         for (const Step step : interleavingSteps()) {
             for (const bool refused : {false, true}) {
                 for (const Event first : events) {
@@ -214,7 +214,7 @@ Schedule Schedule::random(QRandomGenerator &random)
     const QList<Step> points = interleavingSteps() + QList<Step> {Step::Exchange, Step::Link};
     const QList<Step> faults = faultSteps();
     Schedule schedule;
-    schedule.start = kStarts[random.bounded(3)];
+    schedule.start = kEveryStart[random.bounded(3)];
     schedule.texts = kTextKinds[random.bounded(3)];
     schedule.aged = random.bounded(4) == 0;
     // One schedule in four has a second Orlune, its events and moves at its steps.
