@@ -52,8 +52,12 @@ class WaylandTest(unittest.TestCase):
         self.sway.msg("[pid=%d]" % app.pid, "resize", "set", "400", "300")
         self.sway.type_text("abcdefghijklmnop日記")
         # Typed through the compositor by another process: a busy machine can take long.
-        wait_until(lambda: self.entries() == [diary_bytes("abcdefghijklmnop日記")], 30,
-                   "the 20 bytes saved by the interval")
+        typed = [diary_bytes("abcdefghijklmnop日記")]
+        try:
+            wait_until(lambda: self.entries() == typed, 30, "the 20 bytes saved by the interval")
+        except AssertionError:
+            self.assertEqual(self.entries(), typed)  # what was saved instead
+            raise
         geometry = self.sway.tree_node(app.pid)["geometry"]
         self.assertEqual((geometry["width"], geometry["height"]), (width, height))
 

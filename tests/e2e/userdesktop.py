@@ -316,8 +316,10 @@ class Sway:
 
     def __init__(self, user, size=(1280, 1024)):
         self.user = user
+        # Wayland clients repeat a held key themselves: a client the machine starves between a
+        # typed key's press and its release would repeat it. No key here is held for a minute.
         config = user.write("sway.conf", "xwayland disable\noutput HEADLESS-1 resolution %dx%d\n"
-                            % size)
+                            "input type:keyboard repeat_delay 60000\n" % size)
         runtime = user.env["XDG_RUNTIME_DIR"]
         # Empty, not unset: the session would put its X display back.
         self.env = dict(user.env, DISPLAY="")
