@@ -7,15 +7,6 @@
 
 #include <exception>
 
-namespace {
-
-std::optional<QByteArray> savedBytesOf(const QString &text)
-{
-    return diaryTextToBytes(text);
-}
-
-} // namespace
-
 Person::Person(
     History &history, const QMap<QString, QString> &folders, const QDate &firstDay, Texts texts)
     : m_history(history), m_folders(folders), m_days {firstDay, firstDay.addDays(1)}, m_texts(texts)
@@ -113,8 +104,8 @@ void Person::type(bool reachInterval)
     } else if (length() % CharsToSave == 0) {
         typed += u'-';
     }
-    m_history.add(
-        History::Writer::Person, shownEntry(), diaryTextToBytes(seen + typed), savedBytesOf(seen));
+    m_history.add(History::Writer::Person, shownEntry(), diaryTextToBytes(seen + typed),
+        diaryTextToBytes(seen));
     m_panes[0].typeAtEnd(typed);
     shown([&] { m_page->typed(); });
 }
@@ -135,7 +126,7 @@ void Person::confirm()
         return;
     const QString seen = *std::exchange(m_composeSeen, std::nullopt);
     m_history.add(History::Writer::Person, m_composeEntry, diaryTextToBytes(seen + m_word),
-        savedBytesOf(seen));
+        diaryTextToBytes(seen));
     m_panes[0].confirm();
     shown([&] { m_page->typed(); });
 }
