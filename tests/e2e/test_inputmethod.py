@@ -103,7 +103,7 @@ class FcitxTest(TypingTest):
         composing = self.wait_composition()
         self.shoot("composing")
         # 14 bytes typed and 6 composed would reach the interval of 20: nothing is saved.
-        self.assertEqual(self.entries(), {})
+        self.assertEqual(diary_entries(self.diary, temporaries=True), {})
 
         # The characters shown while composing are the ones confirmed by Return.
         glyphs = (self.pane()[0], composing["end"] - 2, composing["top"], composing["lowest"])
@@ -138,7 +138,7 @@ class FcitxTest(TypingTest):
         self.im.switch_on()
         self.s.type_text("nikki")
         self.wait_composition()
-        self.assertEqual(self.entries(), {})
+        self.assertEqual(diary_entries(self.diary, temporaries=True), {})
         self.win.click_widget("mem1YearAgo")
         self.wait_entries(diary_bytes("にっき"), "the composition saved on leaving")
         self.app.signal(signal.SIGTERM)
@@ -210,7 +210,7 @@ class IBusTest(TypingTest):
     def test_composition_counts_once_confirmed_and_is_saved_at_sigterm(self):
         self.s.type_text("nikki")
         underline = self.wait_composed(3)["lowest"]
-        self.assertEqual(self.entries(), {})
+        self.assertEqual(diary_entries(self.diary, temporaries=True), {})
         self.s.key("Return")
         self.wait_entries(diary_bytes("にっき"), "the 6 bytes saved by the interval")
         # 6 and 8 bytes: not a multiple of the interval, so only the close can save it.

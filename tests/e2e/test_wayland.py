@@ -67,7 +67,8 @@ class WaylandTest(unittest.TestCase):
         # the program after it, so the test closes on text known to be in the pane.)
         os.remove(os.path.join(self.diary, *next(iter(diary_entries(self.diary))).split("/")))
         self.close(app)
-        self.assertEqual(diary_entries(self.diary), {})  # by name: an entry, a copy, a temporary
+        # By name: an entry, a copy, a temporary.
+        self.assertEqual(diary_entries(self.diary, temporaries=True), {})
 
     def test_ends_every_time_the_compositor_closes_it(self):
         for run in range(CLOSES):

@@ -26,7 +26,8 @@ Sway(user)              headless sway as the user, with no X display: .env for i
                         .msg(*command), .type_text(text) by wtype.
 read_screen(session, x, y, width, height) -> Screen: .grey(x, y), .is_blue(x, y) in root
                         coordinates.
-diary_entries(diary) -> {path under the diary: bytes} of every file in it.
+diary_entries(diary, temporaries=False) -> {path under the diary: bytes} of every file in it,
+                        a save's temporary only when asked for.
 """
 
 import glob
@@ -400,11 +401,19 @@ def read_screen(session, x, y, width, height):
     return Screen(x, y, width, height, out[match.end():])
 
 
-def diary_entries(diary):
+def diary_entries(diary, temporaries=False):
+    """A save's temporary (".MMDD.txt.XXXXXX.tmp") holds the whole new text before it is renamed
+    over the entry: a wait for the entry must not take it for the entry, and a file may be gone
+    by the time it is read."""
     found = {}
     for folder, _, files in os.walk(diary):
         for name in files:
+            if not temporaries and name.startswith(".") and name.endswith(".tmp"):
+                continue
             path = os.path.join(folder, name)
-            with open(path, "rb") as f:
-                found[os.path.relpath(path, diary)] = f.read()
+            try:
+                with open(path, "rb") as f:
+                    found[os.path.relpath(path, diary)] = f.read()
+            except FileNotFoundError:
+                continue
     return found
