@@ -7,18 +7,20 @@
 StartupWarmUp::StartupWarmUp()
     // The toolkit asks for the same default configuration later and then finds it made. A
     // failure here is left for the toolkit to meet and handle in its own way.
-    : m_fonts([] { FcInit(); })
+    : m_worker([] {
+        FcInit();
+        Cp932::prepare();
+    })
 { }
 
 StartupWarmUp::~StartupWarmUp()
 {
-    if (m_fonts.joinable())
-        m_fonts.join();
+    if (m_worker.joinable())
+        m_worker.join();
 }
 
 void StartupWarmUp::finish()
 {
-    Cp932::prepare();
-    if (m_fonts.joinable())
-        m_fonts.join();
+    if (m_worker.joinable())
+        m_worker.join();
 }

@@ -2,10 +2,11 @@
 
 #include <thread>
 
-// Start-up work that needs nothing from the toolkit, done while the toolkit itself starts:
-// the font configuration (the largest single cost before the first paint) on a second thread,
-// the code page tables on the calling one. Create it before the application object and call
-// finish() before the first window is made.
+// Start-up work that needs nothing from the toolkit, done on a second thread while the toolkit
+// itself starts: the font configuration (the largest single cost before the first paint), then
+// the code page tables. Both are done before the application object is, so the main thread
+// rarely waits. Create it before the application object and call finish() before the first
+// window is made; until then the main thread touches neither.
 class StartupWarmUp
 {
 public:
@@ -14,10 +15,10 @@ public:
     StartupWarmUp(const StartupWarmUp &) = delete;
     StartupWarmUp &operator=(const StartupWarmUp &) = delete;
 
-    // Builds the code page tables here, then waits for the font configuration, so the
-    // toolkit's first font lookup finds it loaded instead of loading it a second time.
+    // Waits for the second thread, so the toolkit's first font lookup finds the configuration
+    // loaded instead of loading it a second time, and the first conversion finds its tables.
     void finish();
 
 private:
-    std::thread m_fonts;
+    std::thread m_worker;
 };

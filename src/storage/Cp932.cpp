@@ -1,5 +1,6 @@
 #include "Cp932.h"
 
+#include "storage/Cp932Pairs.h"
 #include "storage/Exception.h"
 #include "storage/StorageMessages.h"
 
@@ -7,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <unicode/ucnv.h>
 #include <unordered_map>
 #include <vector>
 
@@ -52,7 +52,7 @@ struct Tables
             setSingle(uint8_t(b), char16_t(b));
         for (int b = 0xA1; b <= 0xDF; ++b)
             setSingle(uint8_t(b), char16_t(0xFF61 + b - 0xA1));
-        fillPairsFromIcu();
+        fillPairs();
     }
 
     void setSingle(uint8_t b, char16_t c)
@@ -62,53 +62,30 @@ struct Tables
         length[c] = 1;
     }
 
-    void fillPairsFromIcu()
+    // Every double-byte code in order, so a duplicate's forms list Windows' own form first.
+    void fillPairs()
     {
-        UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<UConverter, decltype(&ucnv_close)> cnv(
-            ucnv_open("windows-31j", &status), &ucnv_close);
-        if (U_FAILURE(status))
-            qFatal("code page 932 converter missing: %s", u_errorName(status));
-        // No best-fit and no substitution: a character without a real mapping stays unmapped.
-        ucnv_setFallback(cnv.get(), false);
-        ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-        ucnv_setFromUCallBack(
-            cnv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-        for (int lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!isLeadByte(uint8_t(lead)))
+        const Cp932Pairs::OtherForm *other = Cp932Pairs::kOtherForms;
+        const Cp932Pairs::OtherForm *const otherEnd = other + Cp932Pairs::kOtherFormCount;
+        for (int index = 0; index < 128 * 256; ++index) {
+            const char16_t c = Cp932Pairs::kCharacter[index];
+            if (c == 0 || paneAltersCharacter(c))
                 continue;
-            for (int trail = 0x40; trail <= 0xFC; ++trail) {
-                if (isTrailByte(uint8_t(trail)))
-                    addPair(cnv.get(), uint8_t(lead), uint8_t(trail));
+            const auto code = uint16_t((0x80 + index / 256) << 8 | index % 256);
+            while (other != otherEnd && other->pair < code)
+                ++other;
+            const bool duplicate = other != otherEnd && other->pair == code;
+            // The form Windows writes for the character; for a duplicate code it differs.
+            const uint16_t windowsForm = duplicate ? other->windowsForm : code;
+            pair[index] = c;
+            bytes[c] = windowsForm;
+            length[c] = 2;
+            if (duplicate) {
+                std::vector<uint16_t> &f = forms[c];
+                if (f.empty())
+                    f.push_back(windowsForm);
+                f.push_back(code);
             }
-        }
-    }
-
-    void addPair(UConverter *cnv, uint8_t lead, uint8_t trail)
-    {
-        const char in[2] = {char(lead), char(trail)};
-        UChar out[4];
-        UErrorCode status = U_ZERO_ERROR;
-        ucnv_resetToUnicode(cnv);
-        if (ucnv_toUChars(cnv, out, 4, in, 2, &status) != 1 || U_FAILURE(status))
-            return;
-        const char16_t c = out[0];
-        if (paneAltersCharacter(c))
-            return;
-        // The form Windows writes for the character; for a duplicate code it differs from in.
-        char back[4];
-        status = U_ZERO_ERROR;
-        ucnv_resetFromUnicode(cnv);
-        if (ucnv_fromUChars(cnv, back, 4, out, 1, &status) != 2 || U_FAILURE(status))
-            return;
-        pair[(lead - 0x80) * 256 + trail] = c;
-        bytes[c] = uint16_t(uint8_t(back[0]) << 8 | uint8_t(back[1]));
-        length[c] = 2;
-        if (back[0] != in[0] || back[1] != in[1]) {
-            std::vector<uint16_t> &f = forms[c];
-            if (f.empty())
-                f.push_back(bytes[c]);
-            f.push_back(uint16_t(lead << 8 | trail));
         }
     }
 

@@ -34,7 +34,7 @@ qsizetype byteLengthWithCrLf(QStringView text);
 bool canEncode(QStringView text);
 bool canEncode(char32_t codePoint);
 // Builds the conversion tables now instead of at the first conversion, which would otherwise
-// pay for them (a few milliseconds).
+// pay for them. Safe from any thread: the tables are built once and never change.
 void prepare();
 
 } // namespace Cp932
