@@ -4,9 +4,9 @@
 
 // Start-up work that needs nothing from the toolkit, done on a second thread while the toolkit
 // itself starts: the font configuration (the largest single cost before the first paint), then
-// the code page tables. Both are done before the application object is, so the main thread
-// rarely waits. Create it before the application object and call finish() before the first
-// window is made; until then the main thread touches neither.
+// the code page tables. Both usually end before the application object has been made, so the
+// main thread rarely waits. Create it before the application object and call finish() before
+// the first window is made; until then the main thread touches neither.
 class StartupWarmUp
 {
 public:
