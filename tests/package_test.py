@@ -7,9 +7,10 @@ usage: package_test.py      (with the package installed; scripts/package-test ru
 Validates the installed launcher and AppStream file, then, as an unprivileged user on a private
 X display with openbox, starts `orlune` from the PATH, answers the first-run settings dialog,
 opens and closes the printer set-up dialog, types an entry and closes the window: the entry is
-in the diary, the settings are in the user's ~/.config/orlune/, nothing under /usr changed. Then purges the package: every file of it and
-every folder of its own is gone, the user's diary and settings are untouched. The user (created
-when missing) and its files are removed whatever happens.
+in the diary, the settings are in the user's ~/.config/orlune/, nothing under /usr changed.
+Then purges the package: every file of it and every folder of its own is gone, the user's
+diary and settings are untouched. The user (created when missing) and its files are removed
+whatever happens.
 """
 
 import os

@@ -19,15 +19,8 @@ namespace {
 constexpr char16_t kEscapeHigh = 0xDBFF;
 constexpr char16_t kEscapeLowBase = 0xDC00;
 
-bool isLeadByte(uint8_t b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-bool isTrailByte(uint8_t b)
-{
-    return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
+using Cp932Pairs::isLeadByte;
+using Cp932Pairs::isTrailByte;
 
 // Characters a text pane would drop or turn into something else.
 bool paneAltersCharacter(char16_t c)

@@ -7,6 +7,17 @@
 // starting reads none of the converter's data. Read-only, so any thread may read it.
 namespace Cp932Pairs {
 
+// The bytes that begin a double-byte code, and those that may end one.
+constexpr bool isLeadByte(int b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+constexpr bool isTrailByte(int b)
+{
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
 // Index (lead - 0x80) * 256 + trail: the one UTF-16 unit the code reads as; 0 for a code that
 // reads as nothing, or as a character that is not written back as two bytes.
 extern const char16_t kCharacter[128 * 256];

@@ -4,6 +4,8 @@
 //   orlune_cp932baker OUTPUT.cpp   writes the definitions declared in storage/Cp932Pairs.h
 // What the program makes of these answers (which characters a pane keeps, the forms written
 // after an escaped byte) stays in storage/Cp932.cpp.
+#include "storage/Cp932Pairs.h"
+
 #include <unicode/uclean.h>
 #include <unicode/ucnv.h>
 
@@ -15,16 +17,6 @@
 #include <vector>
 
 namespace {
-
-bool isLeadByte(int b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-bool isTrailByte(int b)
-{
-    return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
 
 struct Answers
 {
@@ -71,7 +63,8 @@ bool askIcu(Answers &answers)
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
             char16_t c = 0;
             uint16_t form = 0;
-            if (!isLeadByte(lead) || !isTrailByte(trail) || !ask(cnv.get(), lead, trail, c, form))
+            if (!Cp932Pairs::isLeadByte(lead) || !Cp932Pairs::isTrailByte(trail)
+                || !ask(cnv.get(), lead, trail, c, form))
                 continue;
             answers.character[(lead - 0x80) * 256 + trail] = c;
             const auto pair = uint16_t(lead << 8 | trail);
