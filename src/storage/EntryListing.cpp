@@ -35,6 +35,25 @@ const QRegularExpression &namePattern()
     return pattern;
 }
 
+// A plain entry's name, four ASCII digits and ".txt", read without the pattern: it is nearly
+// every name of a diary, and the listing for the calendar's marks comes before the first paint.
+// Any other name is left to the pattern, which gives the same answer for these.
+bool readPlainName(const QString &name, int &month, int &day)
+{
+    if (name.size() != 8 || !name.endsWith(QLatin1String(".txt")))
+        return false;
+    int digits[4];
+    for (int i = 0; i < 4; ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        digits[i] = c - u'0';
+    }
+    month = digits[0] * 10 + digits[1];
+    day = digits[2] * 10 + digits[3];
+    return true;
+}
+
 // A listed name stands for a file: a folder or a link that leads nowhere is no entry.
 bool isFileEntry(const QByteArray &folder, const dirent &item)
 {
@@ -88,17 +107,23 @@ bool EntryListing::parseYear(const QString &name, int &year)
 
 bool EntryListing::parseEntryName(const QString &name, int year, Entry &entry)
 {
-    const QRegularExpressionMatch match = namePattern().match(name);
-    if (!match.hasMatch())
-        return false;
-    const int month = match.capturedView(1).toInt();
-    const int day = match.capturedView(2).toInt();
+    int month = 0;
+    int day = 0;
+    bool kept = false;
+    if (!readPlainName(name, month, day)) {
+        const QRegularExpressionMatch match = namePattern().match(name);
+        if (!match.hasMatch())
+            return false;
+        month = match.capturedView(1).toInt();
+        day = match.capturedView(2).toInt();
+        kept = match.hasCaptured(3) || match.hasCaptured(4);
+    }
     if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return false;
     entry.year = year;
     entry.month = month;
     entry.day = day;
-    entry.kept = match.hasCaptured(3) || match.hasCaptured(4);
+    entry.kept = kept;
     return true;
 }
 
