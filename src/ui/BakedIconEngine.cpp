@@ -6,6 +6,7 @@
 #include <QResource>
 #include <QStyle>
 #include <QStyleOption>
+#include <QThread>
 
 #include <cstring>
 
@@ -51,6 +52,9 @@ QPixmap BakedIconEngine::picture(int size)
 
 QPixmap BakedIconEngine::pixmap(const QSize &size, QIcon::Mode mode, QIcon::State)
 {
+    // The pictures made so far are kept without a lock.
+    Q_ASSERT_X(
+        QThread::currentThread() == qApp->thread(), "BakedIconEngine", "called off the GUI thread");
     const int baked = bestSize(size);
     if (baked == 0 || size.isEmpty())
         return QPixmap();
