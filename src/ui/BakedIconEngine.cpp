@@ -8,6 +8,7 @@
 #include <QStyleOption>
 #include <QThread>
 
+#include <algorithm>
 #include <cstring>
 
 BakedIconEngine::BakedIconEngine(const QString &stem, const QList<int> &sizes) : m_stem(stem)
@@ -18,6 +19,7 @@ BakedIconEngine::BakedIconEngine(const QString &stem, const QList<int> &sizes) :
         if (bake.isValid() && bake.uncompressedSize() == qint64(size) * size * 4)
             m_sizes << size;
     }
+    std::sort(m_sizes.begin(), m_sizes.end());
 }
 
 QString BakedIconEngine::pathOf(int size) const
@@ -28,17 +30,14 @@ QString BakedIconEngine::pathOf(int size) const
 int BakedIconEngine::bestSize(const QSize &wanted) const
 {
     const int side = qMax(wanted.width(), wanted.height());
-    int best = 0;
     for (const int size : m_sizes) {
-        if (size >= side && (best < side || size < best))
-            best = size;
-        else if (best < side && size > best)
-            best = size;
+        if (size >= side)
+            return size;
     }
-    return best;
+    return m_sizes.isEmpty() ? 0 : m_sizes.last();
 }
 
-QPixmap BakedIconEngine::picture(int size)
+QPixmap BakedIconEngine::picture(int size) const
 {
     // A bake is the picture's premultiplied ARGB32 pixels, row after row
     // (src/tools/IconBaker.cpp): copying them is all it takes.

@@ -28,9 +28,10 @@ private:
     QString pathOf(int size) const;
     // The baked size that serves a request: the same, else the next larger, else the largest.
     int bestSize(const QSize &wanted) const;
-    QPixmap picture(int size);
+    QPixmap picture(int size) const;
 
     QString m_stem;
+    // Smallest first.
     QList<int> m_sizes;
     // Pictures already made, by bake, size shown and mode.
     QHash<quint64, QPixmap> m_made;
